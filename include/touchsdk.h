@@ -1,0 +1,251 @@
+/*
+ * touchsdk: find, control, read and calibrate the USB HID touch screens of
+ * one product family on Linux (hidraw + libudev).
+ *
+ * Conventions
+ * - Every function that returns a TsdResult answers TSD_OK (0) on success and
+ *   TSD_FAILURE (0xFFFFFFFF, -1 as a signed 32-bit value) on failure. There is
+ *   no further error detail.
+ * - Out parameters are written only on success.
+ * - Functions ending in A take and deliver narrow (locale multibyte) path
+ *   strings, those ending in W wide ones. Serial numbers are always wide.
+ * - A string or record handed to a callback is valid only during the call.
+ * - The library keeps no global state and needs no initialisation.
+ *
+ * Threads
+ * - Every function may be called from any thread.
+ * - Command and calibration functions on one TouchScreenHandle are
+ *   serialised by the library: each call runs as one unit on the screen, so
+ *   two threads never interleave their requests and each gets its own answer.
+ * - Calls on one CallbackManagerHandle must not overlap; the application
+ *   serialises them.
+ */
+#ifndef TOUCHSDK_H
+#define TOUCHSDK_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#if defined(TSD_BUILDING_LIBRARY)
+#define TSD_API __attribute__((visibility("default")))
+#else
+#define TSD_API
+#endif
+
+#if defined(__cplusplus)
+#define TSD_NOEXCEPT noexcept
+#else
+#define TSD_NOEXCEPT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Results and handles ---------------------------------------------- */
+
+typedef uint32_t TsdResult;
+#define TSD_OK ((TsdResult)0u)
+#define TSD_FAILURE ((TsdResult)0xFFFFFFFFu)
+
+/* Opaque handles, owned by the application from the call that makes them
+ * to the call that releases them. */
+typedef struct TsdTouchScreen* TouchScreenHandle;
+typedef struct TsdCallbackManager* CallbackManagerHandle;
+typedef struct TsdNotification* NotificationHandle;
+
+/* Action codes of the hot-plug notification callback. */
+#define TSD_ACTION_ADD 0u
+#define TSD_ACTION_REMOVE 1u
+
+/* ---- Records handed to callbacks (byte-packed, native byte order) ------ */
+
+typedef struct __attribute__((packed)) TouchPoint {
+    uint8_t state;     /* 1: the contact touches the screen, 0: lifted */
+    uint8_t id;        /* contact identifier */
+    float x;           /* screen units, as the screen reported them */
+    float y;
+    float width;
+    float height;
+    uint16_t scanTime; /* the report's scan time, unchanged */
+} TouchPoint;
+
+typedef struct __attribute__((packed)) VirtualKeyEvent {
+    uint8_t key;   /* key number */
+    uint8_t state; /* 0 released, 1 pressed */
+} VirtualKeyEvent;
+
+/* One calibration sample: where the screen reported the touch (screen units)
+ * and where the target was shown (the caller's range). */
+typedef struct __attribute__((packed)) CalibrationPoint {
+    float touchX;
+    float touchY;
+    float targetX;
+    float targetY;
+} CalibrationPoint;
+
+/* The diagnosis report's payload, passed on as the screen sent it. */
+#define TSD_DIAGNOSIS_DATA_SIZE 63
+typedef uint8_t DiagnosisData[TSD_DIAGNOSIS_DATA_SIZE];
+
+#if defined(__cplusplus)
+#define TSD_STATIC_ASSERT(name, expr) static_assert(expr, #name)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define TSD_STATIC_ASSERT(name, expr) _Static_assert(expr, #name)
+#else
+#define TSD_STATIC_ASSERT(name, expr) typedef char tsd_static_assert_##name[(expr) ? 1 : -1]
+#endif
+
+TSD_STATIC_ASSERT(touch_point_size, sizeof(TouchPoint) == 20);
+TSD_STATIC_ASSERT(touch_point_x, offsetof(TouchPoint, x) == 2);
+TSD_STATIC_ASSERT(touch_point_y, offsetof(TouchPoint, y) == 6);
+TSD_STATIC_ASSERT(touch_point_width, offsetof(TouchPoint, width) == 10);
+TSD_STATIC_ASSERT(touch_point_height, offsetof(TouchPoint, height) == 14);
+TSD_STATIC_ASSERT(touch_point_scan_time, offsetof(TouchPoint, scanTime) == 18);
+TSD_STATIC_ASSERT(virtual_key_event_size, sizeof(VirtualKeyEvent) == 2);
+TSD_STATIC_ASSERT(virtual_key_event_state, offsetof(VirtualKeyEvent, state) == 1);
+TSD_STATIC_ASSERT(calibration_point_size, sizeof(CalibrationPoint) == 16);
+TSD_STATIC_ASSERT(calibration_point_target_x, offsetof(CalibrationPoint, targetX) == 8);
+TSD_STATIC_ASSERT(calibration_point_target_y, offsetof(CalibrationPoint, targetY) == 12);
+TSD_STATIC_ASSERT(diagnosis_data_size, sizeof(DiagnosisData) == 63);
+
+/* ---- Callback types ----------------------------------------------------- */
+
+/* Every callback receives the context given at registration first. */
+typedef void (*TouchScreenEnumCallbackA)(void* context, const char* syspath,
+                                         const wchar_t* serialNumber);
+typedef void (*TouchScreenEnumCallbackW)(void* context, const wchar_t* syspath,
+                                         const wchar_t* serialNumber);
+typedef void (*TouchScreenNotificationCallbackA)(void* context, uint32_t action,
+                                                 const char* devicePath);
+typedef void (*TouchScreenNotificationCallbackW)(void* context, uint32_t action,
+                                                 const wchar_t* devicePath);
+typedef void (*TouchCallback)(void* context, const TouchPoint* point);
+typedef void (*RawtouchCallback)(void* context, const TouchPoint* point);
+typedef void (*DiagnosisCallback)(void* context, const uint8_t* data);
+typedef void (*VirtualKeyCallback)(void* context, const VirtualKeyEvent* event);
+
+/* ---- Version and discovery ---------------------------------------------- */
+
+/* Writes the library version 1.7.6230.18600 through the four pointers; a
+ * null pointer is skipped. */
+TSD_API void TsdGetSdkVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
+                              uint32_t* revision) TSD_NOEXCEPT;
+
+/* Calls `callback` on the caller's thread once per attached supported screen
+ * interface, with its sysfs path and its USB serial number (null if it has
+ * none). A null callback scans and reports nothing. */
+TSD_API void TsdEnumTouchScreensA(TouchScreenEnumCallbackA callback, void* context) TSD_NOEXCEPT;
+/* As TsdEnumTouchScreensA with a wide sysfs path (null if it cannot be
+ * converted in the environment's locale). */
+TSD_API void TsdEnumTouchScreensW(TouchScreenEnumCallbackW callback, void* context) TSD_NOEXCEPT;
+
+/* ---- Device handle ------------------------------------------------------- */
+
+/* Opens the screen at `syspath` (as enumeration reports it) and writes its
+ * handle to *handle. Fails for a null argument, a path that names no device,
+ * a device without a USB ancestor or a node that cannot be opened. */
+TSD_API TsdResult TsdOpenTouchScreenA(const char* syspath, TouchScreenHandle* handle) TSD_NOEXCEPT;
+/* As TsdOpenTouchScreenA with a wide path. */
+TSD_API TsdResult TsdOpenTouchScreenW(const wchar_t* syspath,
+                                      TouchScreenHandle* handle) TSD_NOEXCEPT;
+/* Closes the handle. Delete its callback manager first. */
+TSD_API TsdResult TsdCloseTouchScreen(TouchScreenHandle handle) TSD_NOEXCEPT;
+/* Copies the serial number, terminator included, into `buffer` of
+ * `bufferSize` bytes. The needed size in bytes is written to *neededSize
+ * (if not null) even when the buffer is too small and the call fails. */
+TSD_API TsdResult TsdGetTouchScreenSerialNumber(TouchScreenHandle handle, wchar_t* buffer,
+                                                size_t bufferSize,
+                                                uint32_t* neededSize) TSD_NOEXCEPT;
+
+/* ---- Hot-plug notification ---------------------------------------------- */
+
+/* Starts a watcher thread that calls `callback` (on that thread) with
+ * TSD_ACTION_ADD or TSD_ACTION_REMOVE and the udev device path (beginning
+ * "/devices/") of every device added or removed, of every subsystem. A null
+ * callback is allowed. */
+TSD_API TsdResult TsdCreateTouchScreenNotificationA(NotificationHandle* handle,
+                                                    TouchScreenNotificationCallbackA callback,
+                                                    void* context) TSD_NOEXCEPT;
+/* As TsdCreateTouchScreenNotificationA with a wide device path (null if it
+ * cannot be converted). */
+TSD_API TsdResult TsdCreateTouchScreenNotificationW(NotificationHandle* handle,
+                                                    TouchScreenNotificationCallbackW callback,
+                                                    void* context) TSD_NOEXCEPT;
+/* Stops and joins the watcher; no callback runs after it returns. Must not be
+ * called from the watcher's callback. A null handle does nothing. Always 0. */
+TSD_API TsdResult TsdDeleteTouchScreenNotification(NotificationHandle handle) TSD_NOEXCEPT;
+
+/* ---- Mode and restart commands (blocking, on the caller's thread) -------- */
+
+/* Working mode: 0 or 1. */
+TSD_API TsdResult TsdGetTouchScreenWorkingMode(TouchScreenHandle handle,
+                                               uint8_t* mode) TSD_NOEXCEPT;
+/* Sets the working mode of the controller and of every module it lists. */
+TSD_API TsdResult TsdSetTouchScreenWorkingMode(TouchScreenHandle handle,
+                                               uint32_t mode) TSD_NOEXCEPT;
+/* Data mode: 0 to 4. */
+TSD_API TsdResult TsdGetTouchScreenDataMode(TouchScreenHandle handle, uint8_t* mode) TSD_NOEXCEPT;
+TSD_API TsdResult TsdSetTouchScreenDataMode(TouchScreenHandle handle, uint32_t mode) TSD_NOEXCEPT;
+/* HID mode: 0 to 2. */
+TSD_API TsdResult TsdGetTouchScreenHidMode(TouchScreenHandle handle, uint8_t* mode) TSD_NOEXCEPT;
+TSD_API TsdResult TsdSetTouchScreenHidMode(TouchScreenHandle handle, uint32_t mode) TSD_NOEXCEPT;
+/* Asks the screen to restart; does not wait for it to come back. */
+TSD_API TsdResult TsdRestartTouchScreen(TouchScreenHandle handle) TSD_NOEXCEPT;
+
+/* ---- Touch data delivery -------------------------------------------------- */
+
+/* Creates a callback manager for an open screen. The screen must stay open
+ * until the manager is deleted. No thread runs until a callback is
+ * registered. */
+TSD_API TsdResult TsdCreateCallbackManager(CallbackManagerHandle* manager,
+                                           TouchScreenHandle handle) TSD_NOEXCEPT;
+/* Register one callback per kind; it is called on the manager's dispatch
+ * thread, one record at a time, in report order. Fails if that kind is
+ * already registered. After an Unregister returns, that callback is never
+ * called again. */
+TSD_API TsdResult TsdRegisterTouchCallback(CallbackManagerHandle manager, TouchCallback callback,
+                                           void* context) TSD_NOEXCEPT;
+TSD_API TsdResult TsdUnregisterTouchCallback(CallbackManagerHandle manager) TSD_NOEXCEPT;
+TSD_API TsdResult TsdRegisterRawtouchCallback(CallbackManagerHandle manager,
+                                              RawtouchCallback callback,
+                                              void* context) TSD_NOEXCEPT;
+TSD_API TsdResult TsdUnregisterRawtouchCallback(CallbackManagerHandle manager) TSD_NOEXCEPT;
+TSD_API TsdResult TsdRegisterDiagnosisCallback(CallbackManagerHandle manager,
+                                               DiagnosisCallback callback,
+                                               void* context) TSD_NOEXCEPT;
+TSD_API TsdResult TsdUnregisterDiagnosisCallback(CallbackManagerHandle manager) TSD_NOEXCEPT;
+TSD_API TsdResult TsdRegisterVirtualKeyCallback(CallbackManagerHandle manager,
+                                                VirtualKeyCallback callback,
+                                                void* context) TSD_NOEXCEPT;
+TSD_API TsdResult TsdUnregisterVirtualKeyCallback(CallbackManagerHandle manager) TSD_NOEXCEPT;
+/* Unregisters every callback and stops delivery; 0 also when idle. Must not
+ * be called from a callback. */
+TSD_API TsdResult TsdUnregisterAllCallback(CallbackManagerHandle manager) TSD_NOEXCEPT;
+/* Stops delivery and frees the manager; the screen stays open. */
+TSD_API TsdResult TsdDeleteCallbackManager(CallbackManagerHandle manager) TSD_NOEXCEPT;
+
+/* ---- Calibration ------------------------------------------------------------ */
+
+/* Fits a polynomial from `count` samples (3 to 5: linear, 6 to 9: quadratic,
+ * 10 or more: cubic) with targets given in the range (xBegin..xEnd,
+ * yBegin..yEnd), stores it in the screen's preview slot and switches the
+ * screen to it. Fails before writing anything for fewer than 3 samples, a
+ * singular fit, equal range ends or non-finite input. */
+TSD_API TsdResult TsdCalibrationFullScreenPreview(TouchScreenHandle handle, float xBegin,
+                                                  float xEnd, float yBegin, float yEnd,
+                                                  const CalibrationPoint* points,
+                                                  uint32_t count) TSD_NOEXCEPT;
+/* Switches the screen back to its active calibration. */
+TSD_API TsdResult TsdCalibrationCancelPreview(TouchScreenHandle handle) TSD_NOEXCEPT;
+/* Copies the preview slot into the active slot and switches preview off. */
+TSD_API TsdResult TsdCalibrationApplyPreview(TouchScreenHandle handle) TSD_NOEXCEPT;
+/* Replaces the active calibration by an empty one and switches preview off. */
+TSD_API TsdResult TsdCalibrationReset(TouchScreenHandle handle) TSD_NOEXCEPT;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TOUCHSDK_H */

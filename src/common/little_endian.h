@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+// Wire values are little-endian on every target; these helpers never depend
+// on the host's byte order or on the alignment of the pointer.
+namespace touchsdk {
+
+inline uint16_t readLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline uint32_t readLe32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline uint64_t readLe64(const uint8_t* p) {
+    return static_cast<uint64_t>(readLe32(p)) | (static_cast<uint64_t>(readLe32(p + 4)) << 32);
+}
+
+inline void writeLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void writeLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+inline void writeLe64(uint8_t* p, uint64_t v) {
+    writeLe32(p, static_cast<uint32_t>(v));
+    writeLe32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+inline float readLeFloat(const uint8_t* p) {
+    const uint32_t bits = readLe32(p);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+inline void writeLeFloat(uint8_t* p, float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    writeLe32(p, bits);
+}
+
+inline double readLeDouble(const uint8_t* p) {
+    const uint64_t bits = readLe64(p);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+inline void writeLeDouble(uint8_t* p, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    writeLe64(p, bits);
+}
+
+}  // namespace touchsdk
