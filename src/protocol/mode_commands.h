@@ -33,22 +33,28 @@ constexpr std::array<ModeValue, 5> DataModeTable = {{
 constexpr std::array<ModeValue, 2> kWorkingModeTable = {{{0, 0}, {1, 1}}};
 constexpr std::array<ModeValue, 3> kHidModeTable = {{{0, 0}, {1, 1}, {2, 2}}};
 
+// `from` and `to` pick the columns: a lookup in either direction.
 template <std::size_t N>
-constexpr std::optional<uint8_t> applicationValueOf(const std::array<ModeValue, N>& table,
-                                                    uint8_t screenByte) {
+constexpr std::optional<uint8_t> lookUpMode(const std::array<ModeValue, N>& table,
+                                            uint8_t ModeValue::*from, uint8_t ModeValue::*to,
+                                            uint32_t key) {
     for (const ModeValue& row : table) {
-        if (row.screenByte == screenByte) return row.applicationValue;
+        if (row.*from == key) return row.*to;
     }
     return std::nullopt;
 }
 
 template <std::size_t N>
+constexpr std::optional<uint8_t> applicationValueOf(const std::array<ModeValue, N>& table,
+                                                    uint8_t screenByte) {
+    return lookUpMode(table, &ModeValue::screenByte, &ModeValue::applicationValue, screenByte);
+}
+
+template <std::size_t N>
 constexpr std::optional<uint8_t> screenByteOf(const std::array<ModeValue, N>& table,
                                               uint32_t applicationValue) {
-    for (const ModeValue& row : table) {
-        if (row.applicationValue == applicationValue) return row.screenByte;
-    }
-    return std::nullopt;
+    return lookUpMode(table, &ModeValue::applicationValue, &ModeValue::screenByte,
+                      applicationValue);
 }
 
 static_assert(screenByteOf(DataModeTable, 3) == 0xFF && screenByteOf(DataModeTable, 4) == 0xFE);
