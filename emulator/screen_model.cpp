@@ -74,8 +74,13 @@ std::optional<AnswerReport> ScreenModel::carryOut(const CommandFrame& request) {
 }
 
 bool ScreenModel::takeFault(CommandFault fault) {
-    uint32_t& left = faultsLeft_[static_cast<std::size_t>(fault)];
+    const auto index = static_cast<std::size_t>(fault);
+    uint32_t& left = faultsLeft_[index];
     if (left == 0) return false;
+    if (faultSkipsLeft_[index] > 0) {
+        --faultSkipsLeft_[index];
+        return false;
+    }
     if (left != kAlways) --left;
     return true;
 }
@@ -199,9 +204,10 @@ std::size_t ScreenModel::getFeatureCalls() const {
 
 // ---- Fault knobs ---------------------------------------------------------------
 
-void ScreenModel::injectFault(CommandFault fault, uint32_t times) {
+void ScreenModel::injectFault(CommandFault fault, uint32_t times, uint32_t skip) {
     std::lock_guard<std::mutex> lock(mutex_);
     faultsLeft_[static_cast<std::size_t>(fault)] = times;
+    faultSkipsLeft_[static_cast<std::size_t>(fault)] = skip;
 }
 
 void ScreenModel::setDataReplyLength(uint8_t length, uint32_t times) {
@@ -234,6 +240,7 @@ void ScreenModel::refuseSetFormOfTransfer(bool refuse) {
 void ScreenModel::clearFaults() {
     std::lock_guard<std::mutex> lock(mutex_);
     faultsLeft_.fill(0);
+    faultSkipsLeft_.fill(0);
     dataReplyLengthLeft_ = 0;
     ioctlFailuresLeft_ = 0;
     answerDelay_ = 0;

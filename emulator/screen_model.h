@@ -77,9 +77,11 @@ public:
     std::size_t getFeatureCalls() const;
 
     // ---- Fault knobs --------------------------------------------------------------
-    // The next `times` occasions of the fault (requests, or for the two
-    // Data-answer faults, Data answers); kAlways keeps it on.
-    void injectFault(CommandFault fault, uint32_t times = kAlways);
+    // The fault strikes on `times` occasions (requests, or for the two
+    // Data-answer faults, Data answers) after letting `skip` pass
+    // untouched; kAlways keeps it on. Skips count only the occasions on
+    // which no earlier fault in CommandFault order struck.
+    void injectFault(CommandFault fault, uint32_t times = kAlways, uint32_t skip = 0);
     // The next `times` Data answers carry `length` bytes (cut or padded).
     void setDataReplyLength(uint8_t length, uint32_t times = kAlways);
     // The next `times` ioctls (set or get) fail with -errnoValue.
@@ -111,6 +113,7 @@ private:
     std::size_t setFeatureCalls_ = 0;
     std::size_t getFeatureCalls_ = 0;
     std::array<uint32_t, kCommandFaultCount> faultsLeft_{};
+    std::array<uint32_t, kCommandFaultCount> faultSkipsLeft_{};
     std::optional<uint8_t> dataReplyLength_;
     uint32_t dataReplyLengthLeft_ = 0;
     int ioctlErrno_ = 0;

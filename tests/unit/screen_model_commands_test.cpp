@@ -158,6 +158,12 @@ TEST_F(ScreenModelCommands, ReplacingFaultsLastTheirCount) {
     EXPECT_EQ(poll(), kEmpty);
     EXPECT_EQ(ask(kControl, 0x80, 0xAF), kAck);
 
+    model.injectFault(CommandFault::Refused, 1, 2);
+    EXPECT_EQ(ask(kControl, 0x80, 0xAF), kAck);
+    EXPECT_EQ(ask(kControl, 0x80, 0xAF), kAck);
+    EXPECT_EQ(ask(kControl, 0x80, 0xAF), kRefused);
+    EXPECT_EQ(ask(kControl, 0x80, 0xAF), kAck);
+
     model.injectFault(CommandFault::EchoThenAck, 1);
     EXPECT_EQ(ask(kSet, 0x80, 0xE1, {0xF0}), hexReport("55 2D 80 E1 01 F0 52 55 87"));
 }
