@@ -92,6 +92,7 @@ ExchangeOutcome exchange(TouchScreenHandle handle, uint8_t type, uint8_t module,
                          const uint8_t* data, uint8_t dataLength, uint8_t* out,
                          uint8_t* outLength) {
     if (!isRequestType(type) || dataLength > kMaxRequestData) return ExchangeOutcome::Failed;
+    if (data == nullptr && dataLength != 0) return ExchangeOutcome::Failed;
     FeatureReport request = encodeRequest(type, module, command, data, dataLength);
     ReplySlot slot;
     for (uint8_t sendsLeft = kSends; sendsLeft > 0; --sendsLeft) {

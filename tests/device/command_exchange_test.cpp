@@ -69,6 +69,7 @@ TEST_F(CommandExchange, InvalidRequestsSendNothing) {
     EXPECT_FALSE(exchangeCommand(handle, kSet, 0x80, 0xBB, data.data(), 59, nullptr, nullptr));
     EXPECT_FALSE(exchangeCommand(handle, 0x4B, 0x80, 0xE2, nullptr, 0, nullptr, nullptr));
     EXPECT_FALSE(exchangeCommand(handle, 0x87, 0x80, 0xE2, nullptr, 0, nullptr, nullptr));
+    EXPECT_FALSE(exchangeCommand(handle, kSet, 0x80, 0xE2, nullptr, 1, nullptr, nullptr));
     EXPECT_EQ(sends(), 0u);
 }
 
