@@ -18,9 +18,9 @@ namespace tsdemu {
 // Ways the screen can misbehave on the command channel, each for a number
 // of occasions (see ScreenModel::injectFault).
 enum class CommandFault : uint8_t {
+    Silent,            // receive the request and never answer it
     Busy,              // answer Busy instead of carrying out the request
     Refused,           // answer Refused instead of carrying out the request
-    Silent,            // receive the request and never answer it
     EchoThenAck,       // answer with an echo of the request, then Ack, in one report
     AckInsteadOfData,  // carry out a query but answer Ack
     BadChecksum,       // a Data answer whose checksum is wrong
