@@ -32,9 +32,24 @@ namespace {
 constexpr const char* kPreload = "libumockdev-preload.so.0";
 }
 
+namespace {
+
+// Named in LD_PRELOAD is not enough: a missing library is only warned about
+// by the loader, and the program would then test against the real system.
+void requirePreloadLoaded() {
+    if (::dlopen(kPreload, RTLD_LAZY | RTLD_NOLOAD) != nullptr) return;
+    std::fprintf(stderr, "%s is not loaded: install the umockdev package\n", kPreload);
+    std::exit(2);
+}
+
+}  // namespace
+
 void ensureUmockdevPreload(char** argv) {
     const char* current = std::getenv("LD_PRELOAD");
-    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) return;
+    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
+        requirePreloadLoaded();
+        return;
+    }
     std::string preload = kPreload;
     if (current != nullptr && *current != '\0') preload += std::string(":") + current;
 #ifdef TSDEMU_SANITIZER_RUNTIME
