@@ -14,16 +14,6 @@ extern "C" void __asan_init();
 #elif defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_init();
 #define TSDEMU_SANITIZER_RUNTIME (reinterpret_cast<void*>(&__tsan_init))
-// GLib's locks and its hand-offs to umockdev's worker go through raw futex
-// calls that TSan cannot see; only calls made from inside these libraries
-// are ignored, the library under test stays fully checked.
-extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libglib-2.0.so.0\n"
-           "called_from_lib:libgobject-2.0.so.0\n"
-           "called_from_lib:libgio-2.0.so.0\n"
-           "called_from_lib:libumockdev.so.0\n"
-           "called_from_lib:libumockdev-preload.so.0\n";
-}
 #endif
 
 namespace tsdemu {
@@ -32,9 +22,24 @@ namespace {
 constexpr const char* kPreload = "libumockdev-preload.so.0";
 }
 
+namespace {
+
+// Named in LD_PRELOAD is not enough: a missing library is only warned about
+// by the loader, and the program would then test against the real system.
+void requirePreloadLoaded() {
+    if (::dlopen(kPreload, RTLD_LAZY | RTLD_NOLOAD) != nullptr) return;
+    std::fprintf(stderr, "%s is not loaded: install the umockdev package\n", kPreload);
+    std::exit(2);
+}
+
+}  // namespace
+
 void ensureUmockdevPreload(char** argv) {
     const char* current = std::getenv("LD_PRELOAD");
-    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) return;
+    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
+        requirePreloadLoaded();
+        return;
+    }
     std::string preload = kPreload;
     if (current != nullptr && *current != '\0') preload += std::string(":") + current;
 #ifdef TSDEMU_SANITIZER_RUNTIME

@@ -98,12 +98,11 @@ TEST_F(Discovery, MissingSerialIsNull) {
 }
 
 TEST_F(Discovery, NullCallbackScansAndClosesEveryNode) {
-    plugScreen();
-    TsdEnumTouchScreensA(nullptr, nullptr);  // the preload's own first-use descriptors
-    const std::size_t before = tsdtest::openDescriptorCount();
+    const tsdemu::EmulatedScreen& screen = plugScreen();
+    const std::size_t before = openNodeCount(screen);
     TsdEnumTouchScreensA(nullptr, nullptr);
     TsdEnumTouchScreensW(nullptr, nullptr);
-    EXPECT_EQ(tsdtest::openDescriptorCount(), before);
+    EXPECT_EQ(openNodeCount(screen), before);
 }
 
 TEST_F(Discovery, CallbackMayOpenTheScreenItReports) {
