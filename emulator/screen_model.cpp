@@ -6,7 +6,9 @@
 
 namespace tsdemu {
 
-ScreenModel::ScreenModel(ScreenIdentity identity) : identity_(std::move(identity)) {}
+ScreenModel::ScreenModel(ScreenIdentity identity) : identity_(std::move(identity)) {
+    setCoordinateRange(kDefaultCoordinateRange);
+}
 
 long ScreenModel::setFeature(const uint8_t* report, std::size_t length) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "block_storage.h"
+#include "calibration_sensor.h"
 #include "command_handlers.h"
 #include "command_wire.h"
 #include "screen_identity.h"
@@ -69,6 +70,15 @@ public:
     std::vector<uint8_t> blockBytes(uint8_t module, uint16_t first, uint16_t count) const;
     void setBlockBytes(uint8_t module, uint16_t first, const std::vector<uint8_t>& bytes);
 
+    // ---- Touches -----------------------------------------------------------------
+    // The coordinate range the screen states in its controller parameters
+    // (seeded with kDefaultCoordinateRange) and within which it measures.
+    void setCoordinateRange(const touchsdk::CalibrationRange& range);
+    void setSensorWarp(const SensorWarp& warp);
+    // The reports of a contact at a true position: 0x36 through the
+    // calibration in force, 0x34 as measured. Each call advances the scan time.
+    SensorReports touchReportAt(double trueX, double trueY, const SensorContact& contact = {});
+
     // ---- What the host sent ---------------------------------------------------
     // Every well-formed request received, decoded, oldest first.
     std::vector<CommandFrame> requests() const;
@@ -120,6 +130,8 @@ private:
     uint32_t ioctlFailuresLeft_ = 0;
     std::optional<uint32_t> pollsBeforeUnplug_;
     bool unplugged_ = false;
+    CalibratedSensor sensor_;
+    uint16_t scanTime_ = 0;
 };
 
 }  // namespace tsdemu

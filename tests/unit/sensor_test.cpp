@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "hex_bytes.h"
 #include "sensor_report.h"
 
 namespace tsdemu {
@@ -55,42 +56,19 @@ TEST(Sensor, TypicalDistortionIsVisibleButStaysOnScreen) {
     EXPECT_GT(largest, 20.0);
 }
 
-std::string hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
-    }
-    return out;
-}
-
 TEST(SensorReport, GoldenBytes) {
     SensorContact contact;
     contact.id = 3;
     contact.x = 0x1234;
     contact.y = 0x0FFF;
-    EXPECT_EQ(hex(sensorReport(kTouchReportId, contact, 0xBEEF)),
-              "36"
-              "0503"
-              "3412"
-              "FF0F"
-              "0800"
-              "0800"
-              "00000000000000000000"
-              "EFBE"
-              "01");
+    // ID, entry 0 (flags, id, x, y, width, height), empty entry 1, scan time, count.
+    EXPECT_EQ(sensorReport(kTouchReportId, contact, 0xBEEF),
+              hexBytes("36  05 03 34 12 FF 0F 08 00 08 00  00 00 00 00 00 00 00 00 00 00"
+                       "  EF BE  01"));
     contact.touching = false;
-    EXPECT_EQ(hex(sensorReport(kRawTouchReportId, contact, 1)),
-              "34"
-              "0403"
-              "3412"
-              "FF0F"
-              "0800"
-              "0800"
-              "00000000000000000000"
-              "0100"
-              "01");
+    EXPECT_EQ(sensorReport(kRawTouchReportId, contact, 1),
+              hexBytes("34  04 03 34 12 FF 0F 08 00 08 00  00 00 00 00 00 00 00 00 00 00"
+                       "  01 00  01"));
 }
 
 }  // namespace
