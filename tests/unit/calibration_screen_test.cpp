@@ -95,6 +95,10 @@ TEST_F(CalibrationScreen, TouchReportsFollowTheCalibrationInForce) {
 
     model.setBlockBytes(kControllerModule, 6, slotImageOf(shiftBy(10, -10), 0));
     EXPECT_EQ(touchAt(1000, 2000), (Position{1000, 2000})) << "active record not valid";
+
+    model.setBlockBytes(kControllerModule, 22, std::vector<uint8_t>(6 * kBlockBytes, 0));
+    switchPreview(true);
+    EXPECT_EQ(touchAt(1000, 2000), (Position{1000, 2000})) << "preview slot without a marker";
 }
 
 TEST_F(CalibrationScreen, CalibratedPositionsStayInRange) {
