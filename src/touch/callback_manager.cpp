@@ -1,0 +1,78 @@
+#include "touch/callback_manager.h"
+
+#include <optional>
+
+#include "touch/dispatch.h"
+#include "touch/report_decoding.h"
+#include "touch/wake_fd.h"
+
+namespace touchsdk {
+
+bool onDispatchThread(const CallbackManager& manager) {
+    return manager.dispatchThread && manager.dispatchThread->isCurrent();
+}
+
+bool startDelivery(CallbackManager& manager) {
+    if (manager.dispatchThread) {
+        // A stop asked for by a callback: the thread is ending, reap it.
+        if (onDispatchThread(manager)) return false;
+        stopDelivery(manager);
+    }
+    DispatchContext context{};
+    auto thread = WorkerThread::create(dispatchMain, &context, "tsd-dispatch");
+    auto wakeEvent = SyncEvent::create();
+    auto stopEvent = SyncEvent::create();
+    UniqueFd readerWake = makeWakeFd();
+    if (!thread || !wakeEvent || !stopEvent || !readerWake) return false;
+    SyncEvent started;
+    context = {&started, wakeEvent.get(), stopEvent.get(), manager.device, &manager.slots,
+               readerWake.get()};
+    thread->resume();
+    started.wait();
+    manager.wakeEvent = std::move(wakeEvent);
+    manager.stopEvent = std::move(stopEvent);
+    manager.readerWake = std::move(readerWake);
+    manager.dispatchThread = std::move(thread);
+    return true;
+}
+
+void stopDelivery(CallbackManager& manager) {
+    if (!manager.dispatchThread) return;
+    manager.stopEvent->set();
+    manager.wakeEvent->set();
+    if (onDispatchThread(manager)) return;
+    manager.dispatchThread->join();
+    manager.dispatchThread.reset();
+    manager.readerWake.reset();
+    manager.stopEvent.reset();
+    manager.wakeEvent.reset();
+}
+
+bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback callback,
+                      void* context) {
+    const std::optional<std::size_t> index = slotIndexOf(reportId);
+    if (callback == nullptr || !index) return false;
+    const bool delivering = manager.slots.anyFilled();
+    if (!manager.slots.fill(*index, CallbackSlot{callback, context})) return false;
+    if (delivering || startDelivery(manager)) return true;
+    // Leave the manager as it was: no slot filled without threads behind it.
+    manager.slots.clear(*index, false);
+    return false;
+}
+
+bool unregisterCallback(CallbackManager& manager, uint8_t reportId) {
+    const std::optional<std::size_t> index = slotIndexOf(reportId);
+    if (!index) return false;
+    // A callback may unregister itself: waiting for its own call to end
+    // would never return.
+    if (!manager.slots.clear(*index, !onDispatchThread(manager))) return false;
+    if (!manager.slots.anyFilled()) stopDelivery(manager);
+    return true;
+}
+
+void unregisterAll(CallbackManager& manager) {
+    manager.slots.clearAll(!onDispatchThread(manager));
+    stopDelivery(manager);
+}
+
+}  // namespace touchsdk
