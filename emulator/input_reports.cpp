@@ -48,8 +48,9 @@ std::vector<uint8_t> rawTouchReport(const std::vector<Contact>& contacts, uint16
 }
 
 std::vector<uint8_t> diagnosisReport(const std::array<uint8_t, kDiagnosisDataSize>& data) {
-    std::vector<uint8_t> report{kDiagnosisReportId};
-    report.insert(report.end(), data.begin(), data.end());
+    std::vector<uint8_t> report(kDiagnosisReportSize, 0);
+    report[0] = kDiagnosisReportId;
+    std::copy(data.begin(), data.end(), report.begin() + 1);
     return report;
 }
 

@@ -22,13 +22,14 @@ bool startDelivery(CallbackManager& manager) {
     auto thread = WorkerThread::create(dispatchMain, &context, "tsd-dispatch");
     auto wakeEvent = SyncEvent::create();
     auto stopEvent = SyncEvent::create();
+    auto startedEvent = SyncEvent::create();
     UniqueFd readerWake = makeWakeFd();
-    if (!thread || !wakeEvent || !stopEvent || !readerWake) return false;
-    SyncEvent started;
-    context = {&started, wakeEvent.get(), stopEvent.get(), manager.device, &manager.slots,
-               readerWake.get()};
+    if (!thread || !wakeEvent || !stopEvent || !startedEvent || !readerWake) return false;
+    context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
+               &manager.slots,     readerWake.get()};
     thread->resume();
-    started.wait();
+    startedEvent->wait();
+    manager.startedEvent = std::move(startedEvent);
     manager.wakeEvent = std::move(wakeEvent);
     manager.stopEvent = std::move(stopEvent);
     manager.readerWake = std::move(readerWake);
@@ -46,6 +47,7 @@ void stopDelivery(CallbackManager& manager) {
     manager.readerWake.reset();
     manager.stopEvent.reset();
     manager.wakeEvent.reset();
+    manager.startedEvent.reset();
 }
 
 bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback callback,

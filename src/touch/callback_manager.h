@@ -22,6 +22,8 @@ struct CallbackManager {
     // The delivery objects are all present or all absent. They are present
     // while delivery runs, and also after a stop requested from inside a
     // callback, until the next start or stop reaps the ended thread.
+    // Kept until the join: the dispatch thread may still be inside its set().
+    std::unique_ptr<SyncEvent> startedEvent;
     std::unique_ptr<SyncEvent> wakeEvent;
     std::unique_ptr<SyncEvent> stopEvent;
     UniqueFd readerWake;

@@ -50,6 +50,7 @@ void drain(PacketQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
 void deliverUntilStopped(const DispatchContext& context) {
     PacketQueue queue;
     Mutex queueLock;
+    // Both outlive the reader, which is joined before they go.
     SyncEvent readerStop;
     SyncEvent readerStarted;
     ReaderContext readerContext{};
@@ -70,14 +71,19 @@ void deliverUntilStopped(const DispatchContext& context) {
 
 void enqueuePacket(void* context, const uint8_t* bytes, uint32_t length) {
     const auto* reader = static_cast<const ReaderContext*>(context);
+    bool wasEmpty = false;
     try {
         Packet packet{std::vector<uint8_t>(bytes, bytes + length)};
         std::lock_guard<Mutex> lock(*reader->queueLock);
+        wasEmpty = reader->queue->empty();
         reader->queue->push_back(std::move(packet));
     } catch (const std::bad_alloc&) {
         return;  // out of memory: this report is lost, later ones may fit
     }
-    reader->wakeEvent->set();
+    // The dispatch thread waits only after finding the queue empty under
+    // the lock, so a packet joining a non-empty queue is taken by the drain
+    // under way: only the first packet of a burst costs a wake-up.
+    if (wasEmpty) reader->wakeEvent->set();
 }
 
 void readerMain(void* argument) {

@@ -9,8 +9,12 @@ std::unique_ptr<SyncEvent> SyncEvent::create() noexcept {
 }
 
 void SyncEvent::set() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        signalled_ = true;
+    }
+    // Outside the lock: a waiter woken while it is held would at once block
+    // on it again, a second sleep and wake-up on every hand-over.
     condition_.notify_one();
 }
 

@@ -9,6 +9,9 @@ namespace touchsdk {
 // A latched signal: set() is remembered until one wait() consumes it, and
 // several sets before a wait count as one. Stop requests only read it with
 // isSet(); wake-ups and start handshakes consume it with wait().
+// set() may still touch the event after the waiter has returned, so an
+// event is destroyed only once every thread that sets it is done (joined,
+// or known to have returned from set()).
 class SyncEvent {
 public:
     SyncEvent() = default;
