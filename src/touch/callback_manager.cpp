@@ -18,13 +18,16 @@ bool startDelivery(CallbackManager& manager) {
         if (onDispatchThread(manager)) return false;
         stopDelivery(manager);
     }
+    // The descriptor first: running out of them is the likeliest failure,
+    // and then no thread has to be made and disposed of.
+    UniqueFd readerWake = makeWakeFd();
+    if (!readerWake) return false;
     DispatchContext context{};
     auto thread = WorkerThread::create(dispatchMain, &context, "tsd-dispatch");
     auto wakeEvent = SyncEvent::create();
     auto stopEvent = SyncEvent::create();
     auto startedEvent = SyncEvent::create();
-    UniqueFd readerWake = makeWakeFd();
-    if (!thread || !wakeEvent || !stopEvent || !startedEvent || !readerWake) return false;
+    if (!thread || !wakeEvent || !stopEvent || !startedEvent) return false;
     context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
                &manager.slots,     readerWake.get()};
     thread->resume();

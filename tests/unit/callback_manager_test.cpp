@@ -47,6 +47,8 @@ void onPoint(void* context, const TouchPoint* point) {
     received->inside = false;
 }
 
+// A test body stops delivery before its own locals that callbacks use go
+// out of scope; TearDown runs only after them.
 class CallbackManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,6 +95,7 @@ TEST_F(CallbackManagerTest, RegisteringAKindTwiceKeepsTheFirst) {
     sendTouches(0x36, 0, 3);
     ASSERT_TRUE(eventually([&] { return first.count == 3; }));
     EXPECT_EQ(second.count, 0);
+    EXPECT_EQ(TsdUnregisterAllCallback(manager), TSD_OK);
 }
 
 TEST_F(CallbackManagerTest, UnregisteringWhatIsNotRegisteredFails) {
@@ -243,6 +246,7 @@ TEST_F(CallbackManagerTest, CallbackMayUnregisterItself) {
     ASSERT_EQ(TsdRegisterTouchCallback(manager, onPoint, &again), TSD_OK);
     sendTouches(0x36, 0, 1);
     EXPECT_TRUE(eventually([&] { return again.count >= 1; }));
+    EXPECT_EQ(TsdUnregisterAllCallback(manager), TSD_OK);
 }
 
 TEST_F(CallbackManagerTest, CallbackCannotDeleteItsOwnManager) {
@@ -289,6 +293,7 @@ TEST_F(CallbackManagerTest, FailedStartLeavesTheSlotFree) {
     EXPECT_TRUE(deliveryRunning());
     sendTouches(0x34, 0, 1);
     EXPECT_TRUE(eventually([&] { return raw.count == 1; }));
+    EXPECT_EQ(TsdUnregisterAllCallback(manager), TSD_OK);
 }
 
 // One registration of the churn test; freed as soon as it is unregistered,
@@ -336,6 +341,7 @@ TEST_F(CallbackManagerTest, ChurnWhileReportsStreamNeverMismatchesOrCallsLate) {
     }
     streaming = false;
     writer.join();
+    EXPECT_EQ(TsdUnregisterAllCallback(manager), TSD_OK);
     EXPECT_EQ(violations, 0);
 }
 
