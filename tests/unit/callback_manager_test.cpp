@@ -132,15 +132,26 @@ TEST_F(CallbackManagerTest, OtherKindsKeepDeliveringWhenOneIsUnregistered) {
     EXPECT_EQ(threadCount(), baselineThreads);
 }
 
-TEST(CallbackManagerExports, NullScreenAndNullContextAreAccepted) {
+TEST(CallbackManagerExports, NullScreenIsAcceptedAndDeliversNothing) {
     CallbackManagerHandle manager = nullptr;
     ASSERT_EQ(TsdCreateCallbackManager(&manager, nullptr), TSD_OK);
-    ASSERT_EQ(TsdRegisterVirtualKeyCallback(
-                  manager, [](void* context, const VirtualKeyEvent*) { EXPECT_EQ(context, nullptr); },
-                  nullptr),
-              TSD_OK);
-    EXPECT_EQ(TsdUnregisterVirtualKeyCallback(manager), TSD_OK);
+    Received received;
+    ASSERT_EQ(TsdRegisterTouchCallback(manager, onPoint, &received), TSD_OK);
+    EXPECT_EQ(TsdUnregisterTouchCallback(manager), TSD_OK);
     EXPECT_EQ(TsdDeleteCallbackManager(manager), TSD_OK);
+    EXPECT_EQ(received.count, 0);
+}
+
+std::atomic<int> nullContextCalls{0};
+
+void onKeyExpectingNullContext(void* context, const VirtualKeyEvent*) {
+    if (context == nullptr) ++nullContextCalls;
+}
+
+TEST_F(CallbackManagerTest, NullContextIsHandedBackAsNull) {
+    ASSERT_EQ(TsdRegisterVirtualKeyCallback(manager, onKeyExpectingNullContext, nullptr), TSD_OK);
+    ASSERT_TRUE(screen.send({0x38, 0x01, 0x01}));
+    EXPECT_TRUE(eventually([] { return nullContextCalls == 1; }));
 }
 
 TEST_F(CallbackManagerTest, SlowCallbackGetsEveryReportAfterwardsInOrder) {
@@ -249,17 +260,16 @@ TEST_F(CallbackManagerTest, CallbackMayUnregisterItself) {
     EXPECT_EQ(TsdUnregisterAllCallback(manager), TSD_OK);
 }
 
+std::atomic<TsdResult> deleteFromCallback{TSD_OK};
+
+void onTouchDeletingManager(void* context, const TouchPoint*) {
+    deleteFromCallback = TsdDeleteCallbackManager(static_cast<CallbackManagerHandle>(context));
+}
+
 TEST_F(CallbackManagerTest, CallbackCannotDeleteItsOwnManager) {
-    static std::atomic<TsdResult> result{TSD_OK};
-    ASSERT_EQ(TsdRegisterTouchCallback(
-                  manager,
-                  [](void* context, const TouchPoint*) {
-                      result = TsdDeleteCallbackManager(static_cast<CallbackManagerHandle>(context));
-                  },
-                  manager),
-              TSD_OK);
+    ASSERT_EQ(TsdRegisterTouchCallback(manager, onTouchDeletingManager, manager), TSD_OK);
     sendTouches(0x36, 0, 1);
-    EXPECT_TRUE(eventually([&] { return result == TSD_FAILURE; }));
+    EXPECT_TRUE(eventually([] { return deleteFromCallback == TSD_FAILURE; }));
 }
 
 // Leaves no descriptor free for the duration of its life.
