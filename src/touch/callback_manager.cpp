@@ -30,13 +30,15 @@ bool startDelivery(CallbackManager& manager) {
     if (!thread || !wakeEvent || !stopEvent || !startedEvent) return false;
     context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
                &manager.slots,     readerWake.get()};
-    thread->resume();
-    startedEvent->wait();
+    // Stored before the thread runs: a callback may call back into the
+    // manager (to unregister itself) as soon as the first report arrives.
     manager.startedEvent = std::move(startedEvent);
     manager.wakeEvent = std::move(wakeEvent);
     manager.stopEvent = std::move(stopEvent);
     manager.readerWake = std::move(readerWake);
     manager.dispatchThread = std::move(thread);
+    manager.dispatchThread->resume();
+    manager.startedEvent->wait();
     return true;
 }
 
