@@ -39,8 +39,8 @@ std::optional<touchsdk::DecodedCalibration> calibrationInForce(const uint8_t* ac
     return decoded;
 }
 
-ScreenPoint applyCalibration(const touchsdk::DecodedCalibration& calibration,
-                             const ScreenPoint& measured) {
+SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
+                                const SensorPosition& measured) {
     if (!calibration.hasModel()) return measured;
     const auto terms = termsAt(measured.x, measured.y);
     return {evaluate(calibration.x, terms), evaluate(calibration.y, terms)};

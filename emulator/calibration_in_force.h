@@ -28,8 +28,8 @@ std::optional<touchsdk::DecodedCalibration> calibrationInForce(const uint8_t* ac
 
 // Evaluates the record's polynomials at a measured position, in record term
 // order; a record without a model leaves the position as it is.
-ScreenPoint applyCalibration(const touchsdk::DecodedCalibration& calibration,
-                             const ScreenPoint& measured);
+SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
+                                const SensorPosition& measured);
 
 // The image of the controller parameters as the screen is made with them:
 // marker, zeros, and the coordinate range at record bytes 16-31.

@@ -34,7 +34,7 @@ void ScreenModel::setSensorWarp(const SensorWarp& warp) {
     sensor_.setWarp(warp);
 }
 
-SensorReports ScreenModel::touchReportAt(double trueX, double trueY, const SensorContact& contact) {
+SensorReports ScreenModel::touchReportAt(double trueX, double trueY, const Contact& contact) {
     namespace slots = calibration_blocks;
     std::lock_guard<std::mutex> lock(mutex_);
     const BlockStorage& blocks = moduleLocked(kControllerModule).blocks;

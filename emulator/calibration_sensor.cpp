@@ -15,8 +15,7 @@ uint16_t reportCoordinate(double value, float begin, float end) {
     return static_cast<uint16_t>(clamped > limit ? limit : clamped);
 }
 
-SensorContact placed(SensorContact contact, const ScreenPoint& at,
-                     const touchsdk::CalibrationRange& range) {
+Contact placed(Contact contact, const SensorPosition& at, const touchsdk::CalibrationRange& range) {
     contact.x = reportCoordinate(at.x, range.xBegin, range.xEnd);
     contact.y = reportCoordinate(at.y, range.yBegin, range.yEnd);
     return contact;
@@ -24,16 +23,16 @@ SensorContact placed(SensorContact contact, const ScreenPoint& at,
 
 }  // namespace
 
-SensorReports CalibratedSensor::reportsAt(double trueX, double trueY, const SensorContact& contact,
+SensorReports CalibratedSensor::reportsAt(double trueX, double trueY, const Contact& contact,
                                           const StoredCalibration& stored,
                                           uint16_t scanTime) const {
-    const ScreenPoint measured = Sensor(range_, warp_).measure(trueX, trueY);
-    ScreenPoint calibrated = measured;
+    const SensorPosition measured = Sensor(range_, warp_).measure(trueX, trueY);
+    SensorPosition calibrated = measured;
     const auto inForce =
         calibrationInForce(stored.activeImage, stored.previewImage, stored.previewOn);
     if (inForce) calibrated = applyCalibration(*inForce, measured);
-    return {sensorReport(kTouchReportId, placed(contact, calibrated, range_), scanTime),
-            sensorReport(kRawTouchReportId, placed(contact, measured, range_), scanTime)};
+    return {touchReport({placed(contact, calibrated, range_)}, scanTime),
+            rawTouchReport({placed(contact, measured, range_)}, scanTime)};
 }
 
 }  // namespace tsdemu

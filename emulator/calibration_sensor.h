@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "calibration/calibration_record.h"
+#include "input_reports.h"
 #include "sensor.h"
-#include "sensor_report.h"
 
 namespace tsdemu {
 
@@ -19,6 +20,13 @@ constexpr uint16_t kActive = 6;
 constexpr uint16_t kPreview = 22;
 constexpr uint16_t kSlotCount = 6;
 }  // namespace calibration_blocks
+
+// What a contact at one true position yields: the touch report in
+// calibrated coordinates and the raw-touch report as measured.
+struct SensorReports {
+    std::vector<uint8_t> touch;
+    std::vector<uint8_t> raw;
+};
 
 // The slot images and switch that decide which calibration a report gets.
 struct StoredCalibration {
@@ -36,7 +44,7 @@ public:
     void setRange(const touchsdk::CalibrationRange& range) { range_ = range; }
     void setWarp(const SensorWarp& warp) { warp_ = warp; }
 
-    SensorReports reportsAt(double trueX, double trueY, const SensorContact& contact,
+    SensorReports reportsAt(double trueX, double trueY, const Contact& contact,
                             const StoredCalibration& stored, uint16_t scanTime) const;
 
 private:

@@ -77,7 +77,7 @@ public:
     void setSensorWarp(const SensorWarp& warp);
     // The reports of a contact at a true position: 0x36 through the
     // calibration in force, 0x34 as measured. Each call advances the scan time.
-    SensorReports touchReportAt(double trueX, double trueY, const SensorContact& contact = {});
+    SensorReports touchReportAt(double trueX, double trueY, const Contact& contact = {});
 
     // ---- What the host sent ---------------------------------------------------
     // Every well-formed request received, decoded, oldest first.

@@ -43,7 +43,7 @@ double clampToRange(double value, float begin, float end) {
     return std::clamp(std::round(value), std::ceil(low), std::floor(high));
 }
 
-ScreenPoint Sensor::measure(double trueX, double trueY) const {
+SensorPosition Sensor::measure(double trueX, double trueY) const {
     const Axis ax = axisOf(range_.xBegin, range_.xEnd);
     const Axis ay = axisOf(range_.yBegin, range_.yEnd);
     const double nx = normalised(trueX, ax);

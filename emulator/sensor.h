@@ -6,7 +6,7 @@
 
 namespace tsdemu {
 
-struct ScreenPoint {
+struct SensorPosition {
     double x = 0.0;
     double y = 0.0;
 };
@@ -41,7 +41,7 @@ public:
     Sensor(const touchsdk::CalibrationRange& range, const SensorWarp& warp)
         : range_(range), warp_(warp) {}
 
-    ScreenPoint measure(double trueX, double trueY) const;
+    SensorPosition measure(double trueX, double trueY) const;
     const touchsdk::CalibrationRange& range() const { return range_; }
 
 private:

@@ -33,7 +33,7 @@ double microseconds(Call&& call, bool& ok) {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
-tsdemu::ScreenPoint positionIn(const std::vector<uint8_t>& report) {
+tsdemu::SensorPosition positionIn(const std::vector<uint8_t>& report) {
     return {static_cast<double>(touchsdk::readLe16(&report[3])),
             static_cast<double>(touchsdk::readLe16(&report[5]))};
 }
@@ -42,7 +42,8 @@ std::vector<CalibrationPoint> collect(tsdemu::ScreenModel& model,
                                       const std::vector<CalibrationTarget>& targets) {
     std::vector<CalibrationPoint> points;
     for (const CalibrationTarget& t : targets) {
-        const tsdemu::ScreenPoint at = positionIn(model.touchReportAt(t.screenX, t.screenY).touch);
+        const tsdemu::SensorPosition at =
+            positionIn(model.touchReportAt(t.screenX, t.screenY).touch);
         points.push_back(
             {static_cast<float>(at.x), static_cast<float>(at.y), t.callerX, t.callerY});
     }
@@ -66,16 +67,17 @@ void printResiduals(tsdemu::ScreenModel& model, TouchScreenHandle handle, int pe
         std::printf("%2d targets: preview failed\n", perSide * perSide);
         return;
     }
-    const auto image = model.blockBytes(tsdemu::kControllerModule, tsdemu::calibration_blocks::kPreview,
-                                        tsdemu::calibration_blocks::kSlotCount);
+    const auto image =
+        model.blockBytes(tsdemu::kControllerModule, tsdemu::calibration_blocks::kPreview,
+                         tsdemu::calibration_blocks::kSlotCount);
     const auto stored = tsdemu::calibrationInForce(image.data(), image.data(), true);
     tsdemu::Residuals reported;
     tsdemu::Residuals exact;
     for (const CalibrationTarget& t : targets) {
         const tsdemu::SensorReports reports = model.touchReportAt(t.screenX, t.screenY);
-        const tsdemu::ScreenPoint landed = positionIn(reports.touch);
+        const tsdemu::SensorPosition landed = positionIn(reports.touch);
         reported.add(landed.x - t.screenX, landed.y - t.screenY);
-        const tsdemu::ScreenPoint calibrated =
+        const tsdemu::SensorPosition calibrated =
             tsdemu::applyCalibration(*stored, positionIn(reports.raw));
         exact.add(calibrated.x - t.screenX, calibrated.y - t.screenY);
     }

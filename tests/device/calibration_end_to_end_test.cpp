@@ -1,10 +1,11 @@
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "calibration_fixture.h"
 #include "calibration_sensor.h"
 #include "calibration_targets.h"
-#include "common/little_endian.h"
+#include "calibration_touch_collector.h"
 
 namespace tsdtest {
 namespace {
@@ -23,6 +24,13 @@ protected:
     void SetUp() override {
         OpenScreenTest::SetUp();
         model().setSensorWarp(tsdemu::typicalDistortion());
+        collector = std::make_unique<TouchCollector>(handle);
+        ASSERT_TRUE(collector->ready());
+    }
+
+    void TearDown() override {
+        collector.reset();
+        OpenScreenTest::TearDown();
     }
 
     std::vector<CalibrationTarget> grid(int perSide) const {
@@ -30,11 +38,13 @@ protected:
                                   tsdemu::kDefaultCoordinateRange);
     }
 
-    // Where the screen's touch report puts a contact at a target.
+    // Where the library delivers a contact at a target: the screen sends
+    // its touch report, the reader and dispatch threads decode it.
     Landing touch(const CalibrationTarget& t) {
-        const auto report = model().touchReportAt(t.screenX, t.screenY).touch;
-        return {static_cast<double>(touchsdk::readLe16(&report[3])),
-                static_cast<double>(touchsdk::readLe16(&report[5]))};
+        screen->pushReport(model().touchReportAt(t.screenX, t.screenY).touch);
+        TouchPoint point{};
+        EXPECT_TRUE(collector->next(point)) << "no touch delivered";
+        return {point.x, point.y};
     }
 
     TsdResult calibrate(const std::vector<CalibrationTarget>& targets) {
@@ -59,6 +69,7 @@ protected:
         return worst;
     }
 
+    std::unique_ptr<TouchCollector> collector;
 };
 
 TEST_F(CalibrationEndToEnd, PreviewPutsTouchesOnTheirTargets) {

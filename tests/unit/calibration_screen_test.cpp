@@ -66,7 +66,9 @@ TEST_F(CalibrationScreen, StatesItsRangeInControllerParameters) {
 }
 
 TEST_F(CalibrationScreen, ReportsAContactAtItsMeasuredPosition) {
-    const SensorReports reports = model.touchReportAt(1000, 2000, SensorContact{7, true});
+    Contact contact;
+    contact.id = 7;
+    const SensorReports reports = model.touchReportAt(1000, 2000, contact);
     ASSERT_EQ(reports.touch.size(), 24u);
     ASSERT_EQ(reports.raw.size(), 24u);
     EXPECT_EQ(reports.touch[0], 0x36);

@@ -5,9 +5,6 @@
 #include <cmath>
 #include <string>
 
-#include "hex_bytes.h"
-#include "sensor_report.h"
-
 namespace tsdemu {
 namespace {
 
@@ -15,10 +12,10 @@ const touchsdk::CalibrationRange kRange{0, 4095, 0, 4095};
 
 TEST(Sensor, PerfectSensorRoundsAndClamps) {
     const Sensor sensor(kRange, SensorWarp{});
-    const ScreenPoint p = sensor.measure(100.4, 2000.6);
+    const SensorPosition p = sensor.measure(100.4, 2000.6);
     EXPECT_EQ(p.x, 100.0);
     EXPECT_EQ(p.y, 2001.0);
-    const ScreenPoint outside = sensor.measure(-50, 5000);
+    const SensorPosition outside = sensor.measure(-50, 5000);
     EXPECT_EQ(outside.x, 0.0);
     EXPECT_EQ(outside.y, 4095.0);
 
@@ -45,7 +42,7 @@ TEST(Sensor, TypicalDistortionIsVisibleButStaysOnScreen) {
     double largest = 0.0;
     for (double x : {200.0, 2047.0, 3900.0}) {
         for (double y : {200.0, 2047.0, 3900.0}) {
-            const ScreenPoint p = sensor.measure(x, y);
+            const SensorPosition p = sensor.measure(x, y);
             largest = std::max({largest, std::abs(p.x - x), std::abs(p.y - y)});
             EXPECT_GT(p.x, 0.0);
             EXPECT_LT(p.x, 4095.0);
@@ -54,21 +51,6 @@ TEST(Sensor, TypicalDistortionIsVisibleButStaysOnScreen) {
         }
     }
     EXPECT_GT(largest, 20.0);
-}
-
-TEST(SensorReport, GoldenBytes) {
-    SensorContact contact;
-    contact.id = 3;
-    contact.x = 0x1234;
-    contact.y = 0x0FFF;
-    // ID, entry 0 (flags, id, x, y, width, height), empty entry 1, scan time, count.
-    EXPECT_EQ(sensorReport(kTouchReportId, contact, 0xBEEF),
-              hexBytes("36  05 03 34 12 FF 0F 08 00 08 00  00 00 00 00 00 00 00 00 00 00"
-                       "  EF BE  01"));
-    contact.touching = false;
-    EXPECT_EQ(sensorReport(kRawTouchReportId, contact, 1),
-              hexBytes("34  04 03 34 12 FF 0F 08 00 08 00  00 00 00 00 00 00 00 00 00 00"
-                       "  01 00  01"));
 }
 
 }  // namespace
