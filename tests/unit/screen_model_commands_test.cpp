@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -12,12 +13,17 @@ namespace {
 
 std::vector<uint8_t> requestReport(uint8_t type, uint8_t module, uint8_t command,
                                    const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> report = {0x55, type, module, command, static_cast<uint8_t>(data.size())};
-    report.insert(report.end(), data.begin(), data.end());
+    std::vector<uint8_t> report(64, 0);
+    const std::size_t length = data.size();
+    report[0] = 0x55;
+    report[1] = type;
+    report[2] = module;
+    report[3] = command;
+    report[4] = static_cast<uint8_t>(length);
+    for (std::size_t i = 0; i < length && 5 + i < 63; ++i) report[5 + i] = data[i];
     uint8_t sum = 0;
-    for (std::size_t i = 2; i < report.size(); ++i) sum = static_cast<uint8_t>(sum + report[i]);
-    report.push_back(sum);
-    report.resize(64, 0);
+    for (std::size_t i = 2; i < 5 + length && i < 63; ++i) sum = static_cast<uint8_t>(sum + report[i]);
+    report[std::min<std::size_t>(5 + length, 63)] = sum;
     return report;
 }
 
