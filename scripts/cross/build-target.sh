@@ -1,0 +1,88 @@
+#!/bin/bash
+# build-target.sh TARGET [BUILD_DIR]: configures and builds touchsdk for one
+# board target (ppc64el, mipsel, mips64el, armhf), checks the library's ELF
+# and exports, and runs the test suites under qemu-user through ctest.
+# The target's libudev must be unpacked first (fetch-deps.sh; build-all.sh
+# does it). Extra configure arguments: TSD_CROSS_CMAKE_ARGS. Writes
+# "key value" results to BUILD_DIR/cross-results.txt for build-all.sh.
+# Runs every step even after a failure, then exits non-zero if any failed.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=scripts/cross/targets.sh
+. "$here/targets.sh"
+[ $# -ge 1 ] || tsd_die "usage: $0 TARGET [BUILD_DIR]  (targets: $TSD_CROSS_TARGETS)"
+target=$1
+tsd_target_vars "$target" || exit 2
+build=$(realpath -m "${2:-$tsd_root/build/$target}")
+deps=${TSD_CROSS_DEPS:-$tsd_root/.deps}/$target
+jobs=${TSD_CROSS_JOBS:-2}
+results=$build/cross-results.txt
+status=0
+
+[ -e "$deps/usr/include/libudev.h" ] ||
+    tsd_die "no libudev for $target in $deps: run scripts/cross/fetch-deps.sh $target"
+mkdir -p "$build"
+: >"$results"
+echo "target $target" >>"$results"
+
+step() {
+    echo "== $target: $*"
+}
+
+# xml_count FILE TAG ATTRIBUTE: the attribute of the first TAG element.
+xml_count() {
+    tr '\n\t' '  ' <"$1" | grep -o "<$2 [^>]*>" | head -n1 | grep -o " $3=\"[0-9]*\"" | tr -dc 0-9
+}
+
+# Records "tests <passed>/<run> ctest, <cases> gtest cases [<failed> failed]".
+summarise_tests() {
+    local junit=$build/ctest-results.xml run failed cases=0 case_failures=0 xml
+    run=$(xml_count "$junit" testsuite tests)
+    failed=$(xml_count "$junit" testsuite failures)
+    for xml in "$build"/gtest-results/*.xml; do
+        [ -e "$xml" ] || continue
+        cases=$((cases + $(xml_count "$xml" testsuites tests)))
+        case_failures=$((case_failures + $(xml_count "$xml" testsuites failures)))
+    done
+    echo "tests $((${run:-0} - ${failed:-0}))/${run:-0} ctest, $cases gtest cases, $case_failures failed" >>"$results"
+}
+
+configure_and_build() {
+    # shellcheck disable=SC2086
+    cmake -S "$tsd_root" -B "$build" --toolchain "$toolchain" \
+        -DTSD_CROSS_DEPS_ROOT="$deps" -DCMAKE_BUILD_TYPE=Release ${TSD_CROSS_CMAKE_ARGS:-} &&
+        cmake --build "$build" -j"$jobs"
+}
+
+start=$(date +%s)
+step "configure and build (log: $build/build.log)"
+if ! configure_and_build >"$build/build.log" 2>&1; then
+    tail -n 60 "$build/build.log"
+    echo "build FAIL" >>"$results"
+    echo "build_seconds $(($(date +%s) - start))" >>"$results"
+    echo "== $target: build FAILED" >&2
+    exit 1
+fi
+echo "build ok" >>"$results"
+built=$(date +%s)
+echo "build_seconds $((built - start))" >>"$results"
+
+step check the library
+"$here/check-elf.sh" "$target" "$build/libtouchsdk.so" "$results" || status=1
+
+step test under "$qemu"
+rm -rf "$build/gtest-results"
+# gtest reads GTEST_OUTPUT in the target process: qemu-user passes the
+# environment through, so each test binary leaves its XML report here.
+GTEST_OUTPUT=xml:$build/gtest-results/ \
+    ctest --test-dir "$build" --output-on-failure --no-tests=error -j"$jobs" \
+          --output-junit "$build/ctest-results.xml" || status=1
+echo "test_seconds $(($(date +%s) - built))" >>"$results"
+summarise_tests
+
+if ((status != 0)); then
+    echo "== $target: FAILED (see above)" >&2
+else
+    echo "== $target: ok in $(($(date +%s) - start)) s"
+fi
+exit "$status"
