@@ -1,0 +1,74 @@
+#include "preload.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" void __asan_init();
+#define TSDEMU_SANITIZER_RUNTIME (reinterpret_cast<void*>(&__asan_init))
+#elif defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_init();
+#define TSDEMU_SANITIZER_RUNTIME (reinterpret_cast<void*>(&__tsan_init))
+// GLib's locks and its hand-offs to umockdev's worker go through raw futex
+// calls that TSan cannot see; only calls made from inside these libraries
+// are ignored, the library under test stays fully checked.
+extern "C" const char* __tsan_default_suppressions() {
+    return "called_from_lib:libglib-2.0.so.0\n"
+           "called_from_lib:libgobject-2.0.so.0\n"
+           "called_from_lib:libgio-2.0.so.0\n"
+           "called_from_lib:libumockdev.so.0\n"
+           "called_from_lib:libumockdev-preload.so.0\n";
+}
+#endif
+
+namespace tsdemu {
+
+namespace {
+constexpr const char* kPreload = "libumockdev-preload.so.0";
+}
+
+namespace {
+
+// Named in LD_PRELOAD is not enough: a missing library is only warned about
+// by the loader, and the program would then test against the real system.
+void requirePreloadLoaded() {
+    if (::dlopen(kPreload, RTLD_LAZY | RTLD_NOLOAD) != nullptr) return;
+    std::fprintf(stderr, "%s is not loaded: install the umockdev package\n", kPreload);
+    std::exit(2);
+}
+
+}  // namespace
+
+void ensureUmockdevPreload(char** argv) {
+    const char* current = std::getenv("LD_PRELOAD");
+    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
+        requirePreloadLoaded();
+        return;
+    }
+    std::string preload = kPreload;
+    if (current != nullptr && *current != '\0') preload += std::string(":") + current;
+#ifdef TSDEMU_SANITIZER_RUNTIME
+    // The sanitizer runtime must come first: ASan refuses to start otherwise,
+    // and behind the preload its read() and ioctl() checks are bypassed.
+    Dl_info info;
+    if (dladdr(TSDEMU_SANITIZER_RUNTIME, &info) != 0 && info.dli_fname != nullptr) {
+        preload = std::string(info.dli_fname) + ":" + preload;
+    }
+#endif
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+        ::execv(self, argv);
+    }
+    std::perror("re-exec under the umockdev preload");
+    std::exit(2);
+}
+
+}  // namespace tsdemu

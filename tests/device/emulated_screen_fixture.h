@@ -1,0 +1,101 @@
+#pragma once
+
+#include <dirent.h>
+#include <unistd.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "testbed.h"
+#include "touchsdk.h"
+
+namespace tsdtest {
+
+// Names of the library's threads still alive in this process.
+inline std::vector<std::string> libraryThreads() {
+    std::vector<std::string> names;
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr) return names;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind("tsd-", 0) == 0) names.push_back(name);
+    }
+    ::closedir(tasks);
+    return names;
+}
+
+inline std::string linkTarget(const std::string& path) {
+    char target[4096];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Descriptors of this process open on `node` (what its symlinks resolve to).
+inline std::size_t descriptorsOn(const std::string& node) {
+    std::size_t count = 0;
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (fds == nullptr) return 0;
+    while (const dirent* entry = ::readdir(fds)) {
+        if (entry->d_name[0] == '.') continue;
+        count += linkTarget(std::string("/proc/self/fd/") + entry->d_name) == node;
+    }
+    ::closedir(fds);
+    return count;
+}
+
+// A testbed with helpers to plug emulated screens and open them through the
+// library. Tear-down closes what the test left open and checks that none of
+// the library's threads outlived the test.
+class EmulatedScreenTest : public ::testing::Test {
+protected:
+    tsdemu::EmulatedScreen& plugScreen(const tsdemu::ScreenIdentity& identity = {}) {
+        return testbed.plug(identity);
+    }
+
+    TouchScreenHandle openScreen(const tsdemu::EmulatedScreen& screen) {
+        TouchScreenHandle handle = nullptr;
+        EXPECT_EQ(TsdOpenTouchScreenA(screen.syspath().c_str(), &handle), TSD_OK);
+        if (handle != nullptr) handles_.push_back(handle);
+        return handle;
+    }
+
+    // Descriptors open on the screen's node, wherever they came from.
+    std::size_t openNodeCount(const tsdemu::EmulatedScreen& screen) {
+        return descriptorsOn(linkTarget(testbed.rootDir() + screen.devnode()));
+    }
+
+    TouchScreenHandle plugAndOpen(const tsdemu::ScreenIdentity& identity = {}) {
+        return openScreen(plugScreen(identity));
+    }
+
+    // For a test that closes a handle itself.
+    void forget(TouchScreenHandle handle) {
+        for (auto& kept : handles_) {
+            if (kept == handle) {
+                kept = nullptr;
+            }
+        }
+    }
+
+    void TearDown() override {
+        for (TouchScreenHandle handle : handles_) {
+            if (handle != nullptr) {
+                EXPECT_EQ(TsdCloseTouchScreen(handle), TSD_OK);
+            }
+        }
+        handles_.clear();
+        EXPECT_TRUE(libraryThreads().empty()) << "a library thread outlived the test";
+    }
+
+    tsdemu::Testbed testbed;
+
+private:
+    std::vector<TouchScreenHandle> handles_;
+};
+
+}  // namespace tsdtest

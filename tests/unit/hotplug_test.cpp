@@ -1,0 +1,73 @@
+#include "device/hotplug.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace touchsdk {
+namespace {
+
+TEST(HotplugActions, OnlyAddAndRemoveHaveCodes) {
+    EXPECT_EQ(actionCode("add"), 0);
+    EXPECT_EQ(actionCode("remove"), 1);
+    EXPECT_EQ(actionCode("change"), -1);
+    EXPECT_EQ(actionCode("added"), -1);
+    EXPECT_EQ(actionCode(""), -1);
+    EXPECT_EQ(actionCode(nullptr), -1);
+}
+
+// Threads of this process, counted through a directory opened beforehand
+// so that counting needs no new descriptor.
+std::size_t threadCount(DIR* tasks) {
+    ::rewinddir(tasks);
+    std::size_t count = 0;
+    while (const dirent* entry = ::readdir(tasks)) count += entry->d_name[0] != '.';
+    return count;
+}
+
+// Occupies every free descriptor slot but one.
+std::vector<int> leaveOneDescriptorFree() {
+    std::vector<int> fillers;
+    for (int fd = ::dup(0); fd >= 0; fd = ::dup(0)) fillers.push_back(fd);
+    if (!fillers.empty()) {
+        ::close(fillers.back());
+        fillers.pop_back();
+    }
+    return fillers;
+}
+
+// With no descriptor left for the monitor's socket the watcher gives up at
+// once: the create still succeeds, the thread ends by itself and the delete
+// still works.
+TEST(HotplugWatcher, MonitorThatCannotBeSetUp) {
+    DIR* tasks = ::opendir("/proc/self/task");
+    ASSERT_NE(tasks, nullptr);
+    const std::size_t threadsBefore = threadCount(tasks);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = 256;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const std::vector<int> fillers = leaveOneDescriptorFree();  // for the stop descriptor
+    NotificationHandle handle = nullptr;
+    const TsdResult created = TsdCreateTouchScreenNotificationA(&handle, nullptr, nullptr);
+    bool ended = false;
+    for (int i = 0; i < 2000 && !ended; ++i) {
+        ended = threadCount(tasks) == threadsBefore;
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    for (int fd : fillers) ::close(fd);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    ::closedir(tasks);
+    ASSERT_EQ(created, TSD_OK);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(TsdDeleteTouchScreenNotification(handle), TSD_OK);
+}
+
+}  // namespace
+}  // namespace touchsdk
