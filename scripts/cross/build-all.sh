@@ -2,7 +2,8 @@
 # build-all.sh [TARGET...]: unpacks the targets' libudev (when missing, or
 # always with TSD_CROSS_REFRESH=1), then builds, checks and tests every
 # board target (default: all four) with build-target.sh, one after another,
-# and prints a summary table. Exits non-zero if any target failed.
+# and prints a summary table. Exits non-zero if any target failed. With
+# TSD_CROSS_DEVICE_TESTS=1 the device tests run under qemu-user too.
 # Build directories: build/<target> in the source tree (as the presets), or
 # <target> under TSD_CROSS_BUILD_ROOT when set.
 set -uo pipefail
@@ -14,16 +15,22 @@ deps=${TSD_CROSS_DEPS:-$tsd_root/.deps}
 build_root=${TSD_CROSS_BUILD_ROOT:-$tsd_root/build}
 for t in $targets; do tsd_target_vars "$t" || exit 2; done
 
+fetch_options=()
+needed=usr/include/libudev.h
+if [ "${TSD_CROSS_DEVICE_TESTS:-0}" = 1 ]; then
+    fetch_options=(--with-emulator)
+    needed=usr/include/umockdev-1.0/umockdev.h
+fi
 missing=""
 for t in $targets; do
-    [ -e "$deps/$t/usr/include/libudev.h" ] || missing="$missing $t"
+    [ -e "$deps/$t/$needed" ] || missing="$missing $t"
 done
 [ "${TSD_CROSS_REFRESH:-0}" = 1 ] && missing=$targets
 if [ -n "$missing" ]; then
     echo "== fetching target packages for:$missing"
     t0=$(date +%s)
     # shellcheck disable=SC2086
-    "$here/fetch-deps.sh" $missing || tsd_die "fetching target packages failed"
+    "$here/fetch-deps.sh" "${fetch_options[@]}" $missing || tsd_die "fetching target packages failed"
     echo "== fetched in $(($(date +%s) - t0)) s"
 fi
 

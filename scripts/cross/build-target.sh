@@ -3,7 +3,10 @@
 # board target (ppc64el, mipsel, mips64el, armhf), checks the library's ELF
 # and exports, and runs the test suites under qemu-user through ctest.
 # The target's libudev must be unpacked first (fetch-deps.sh; build-all.sh
-# does it). Extra configure arguments: TSD_CROSS_CMAKE_ARGS. Writes
+# does it). With TSD_CROSS_DEVICE_TESTS=1 the emulated screen is built too
+# and the device tests run under qemu-user as well (their packages come from
+# fetch-deps.sh --with-emulator). Extra configure arguments:
+# TSD_CROSS_CMAKE_ARGS. Writes
 # "key value" results to BUILD_DIR/cross-results.txt for build-all.sh.
 # Runs every step even after a failure, then exits non-zero if any failed.
 set -uo pipefail
@@ -21,6 +24,12 @@ status=0
 
 [ -e "$deps/usr/include/libudev.h" ] ||
     tsd_die "no libudev for $target in $deps: run scripts/cross/fetch-deps.sh $target"
+emulator=OFF
+if [ "${TSD_CROSS_DEVICE_TESTS:-0}" = 1 ]; then
+    emulator=ON
+    [ -e "$deps/usr/lib/$triplet/libumockdev-preload.so.0" ] ||
+        tsd_die "no umockdev for $target: run scripts/cross/fetch-deps.sh --with-emulator $target"
+fi
 mkdir -p "$build"
 : >"$results"
 echo "target $target" >>"$results"
@@ -48,9 +57,11 @@ summarise_tests() {
 }
 
 configure_and_build() {
+    # --fresh: a cache from an earlier toolchain file must not outlive it.
     # shellcheck disable=SC2086
-    cmake -S "$tsd_root" -B "$build" --toolchain "$toolchain" \
-        -DTSD_CROSS_DEPS_ROOT="$deps" -DCMAKE_BUILD_TYPE=Release ${TSD_CROSS_CMAKE_ARGS:-} &&
+    cmake --fresh -S "$tsd_root" -B "$build" --toolchain "$toolchain" \
+        -DTSD_CROSS_DEPS_ROOT="$deps" -DTSD_WITH_EMULATOR="$emulator" \
+        -DCMAKE_BUILD_TYPE=Release ${TSD_CROSS_CMAKE_ARGS:-} &&
         cmake --build "$build" -j"$jobs"
 }
 

@@ -1,5 +1,5 @@
 #!/bin/bash
-# fetch-deps.sh [TARGET...]: unpacks each target's libudev (runtime and
+# fetch-deps.sh [--with-emulator] [TARGET...]: unpacks each target's libudev (runtime and
 # headers) from Debian's packages for that architecture into
 # .deps/<target>, with a private apt state: no foreign architecture is added
 # to dpkg, and the host's own packages are left as they are. Multiarch
@@ -7,16 +7,27 @@
 # version exactly, and the security archive does not carry every target, so
 # they break after a host glibc update.
 #
-# Extra packages for a target can be named in TSD_CROSS_EXTRA_PACKAGES (their
-# names without ":arch"); they land in the same tree.
+# --with-emulator adds what the emulated-screen tests need on the target:
+# umockdev with its preload library, GLib, and the development files that
+# their pkg-config files name. Further packages: TSD_CROSS_EXTRA_PACKAGES
+# (names without ":arch"). All land in the same tree.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/cross/targets.sh
 . "$here/targets.sh"
 
+emulator_packages="umockdev libumockdev0 libumockdev-dev libglib2.0-0 libglib2.0-dev
+  libpcap0.8 libdbus-1-3 libsystemd0 libcap2 libgcrypt20 libgpg-error0 liblz4-1
+  liblzma5 libzstd1 libffi8 libffi-dev libmount1 libmount-dev libblkid1 libblkid-dev
+  libselinux1 libselinux1-dev libsepol2 libsepol-dev libpcre2-8-0 libpcre2-16-0
+  libpcre2-32-0 libpcre2-posix3 libpcre2-dev zlib1g zlib1g-dev"
+packages="libudev1 libudev-dev ${TSD_CROSS_EXTRA_PACKAGES:-}"
+if [ "${1:-}" = --with-emulator ]; then
+    packages="$packages $emulator_packages"
+    shift
+fi
 deps=${TSD_CROSS_DEPS:-$tsd_root/.deps}
 targets=${*:-$TSD_CROSS_TARGETS}
-packages="libudev1 libudev-dev ${TSD_CROSS_EXTRA_PACKAGES:-}"
 
 for t in $targets; do tsd_target_vars "$t"; done
 
@@ -48,7 +59,7 @@ for t in $targets; do
     done
     [ -e "$deps/$t/usr/lib/$triplet/libudev.so" ] || tsd_die "no libudev.so for $t in $deps/$t"
     [ -e "$deps/$t/usr/include/libudev.h" ] || tsd_die "no libudev.h for $t in $deps/$t"
-    echo "$t: unpacked $packages"
+    echo "$t: unpacked $(wc -w <<<"$packages") packages"
 done
 # The package lists are large and only needed to resolve the names above.
 rm -rf "$state"

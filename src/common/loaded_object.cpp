@@ -9,6 +9,13 @@ namespace touchsdk {
 
 namespace {
 
+// The segment the unwinder reads: .eh_frame_hdr, or ARM's index table.
+#ifdef DLFO_EH_SEGMENT_TYPE
+constexpr ElfW(Word) kUnwindSegment = DLFO_EH_SEGMENT_TYPE;
+#else
+constexpr ElfW(Word) kUnwindSegment = PT_GNU_EH_FRAME;
+#endif
+
 struct Search {
     std::uintptr_t address;
     dl_find_object* result;
@@ -28,7 +35,7 @@ void describe(const dl_phdr_info& object, dl_find_object* result) {
     for (ElfW(Half) i = 0; i < object.dlpi_phnum; ++i) {
         const ElfW(Phdr)& segment = object.dlpi_phdr[i];
         const std::uintptr_t segmentStart = object.dlpi_addr + segment.p_vaddr;
-        if (segment.p_type == PT_GNU_EH_FRAME) {
+        if (segment.p_type == kUnwindSegment) {
             unwindTable = reinterpret_cast<void*>(segmentStart);
         } else if (segment.p_type == PT_LOAD) {
             if (segmentStart < start) start = segmentStart;
