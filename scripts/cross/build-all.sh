@@ -48,7 +48,7 @@ done
 
 echo
 echo "== cross targets"
-format="%-9s %-5s %-8s %-6s %-50s %6s %6s\n"
+format="%-9s %-5s %-8s %-6s %-44s %6s %6s\n"
 # shellcheck disable=SC2059
 printf "$format" target ELF exports glibc "tests under qemu" build test
 for t in $targets; do

@@ -43,17 +43,27 @@ xml_count() {
     tr '\n\t' '  ' <"$1" | grep -o "<$2 [^>]*>" | head -n1 | grep -o " $3=\"[0-9]*\"" | tr -dc 0-9
 }
 
-# Records "tests <passed>/<run> ctest, <cases> gtest cases [<failed> failed]".
+# Records one entry per ctest test, short-named: "unit 17/17" (gtest cases
+# passed/run) for a test program, "exports ok" for any other test.
 summarise_tests() {
-    local junit=$build/ctest-results.xml run failed cases=0 case_failures=0 xml
-    run=$(xml_count "$junit" testsuite tests)
-    failed=$(xml_count "$junit" testsuite failures)
-    for xml in "$build"/gtest-results/*.xml; do
-        [ -e "$xml" ] || continue
-        cases=$((cases + $(xml_count "$xml" testsuites tests)))
-        case_failures=$((case_failures + $(xml_count "$xml" testsuites failures)))
-    done
-    echo "tests $((${run:-0} - ${failed:-0}))/${run:-0} ctest, $cases gtest cases, $case_failures failed" >>"$results"
+    local junit=$build/ctest-results.xml entry name status xml run failed summary=""
+    while read -r entry; do
+        name=$(sed -n 's/.* name="\([^"]*\)".*/\1/p' <<<"$entry")
+        status=$(sed -n 's/.* status="\([^"]*\)".*/\1/p' <<<"$entry")
+        xml=$build/gtest-results/$name.xml
+        if [ -e "$xml" ]; then
+            run=$(xml_count "$xml" testsuites tests)
+            failed=$(xml_count "$xml" testsuites failures)
+            status="$((run - failed))/$run"
+        elif [ "$status" = fail ]; then
+            status=FAIL
+        else
+            status=ok
+        fi
+        name=${name#touchsdk_}
+        summary="$summary, ${name%_tests} $status"
+    done < <(tr '\n\t' '  ' <"$junit" | grep -o '<testcase [^>]*>')
+    echo "tests ${summary#, }" >>"$results"
 }
 
 configure_and_build() {

@@ -50,7 +50,8 @@ TEST(LoadedObject, FindsTheSameUnwindTableAsTheLoader) {
         dl_find_object theirs{};
         ASSERT_EQ(findLoadedObject(place.address, &ours), 0);
         ASSERT_EQ(loader(place.address, &theirs), 0);
-        EXPECT_NE(ours.dlfo_eh_frame, nullptr);
+        // Some distribution builds carry no unwind table (libudev on
+        // mips64el): then both must say so.
         EXPECT_EQ(ours.dlfo_eh_frame, theirs.dlfo_eh_frame);
         EXPECT_TRUE(contains(ours, place.address));
         EXPECT_TRUE(contains(theirs, ours.dlfo_map_start));
@@ -63,6 +64,7 @@ TEST(LoadedObject, DataOfTheProgramBelongsToIt) {
     dl_find_object data{};
     ASSERT_EQ(findLoadedObject(reinterpret_cast<void*>(&localFunction), &code), 0);
     ASSERT_EQ(findLoadedObject(&programData, &data), 0);
+    EXPECT_NE(code.dlfo_eh_frame, nullptr);
     EXPECT_EQ(code.dlfo_eh_frame, data.dlfo_eh_frame);
     EXPECT_EQ(code.dlfo_map_start, data.dlfo_map_start);
 }
