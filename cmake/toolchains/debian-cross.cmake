@@ -12,7 +12,6 @@ set(CMAKE_LIBRARY_ARCHITECTURE ${TSD_CROSS_TRIPLET})
 # The export check lists dynamic symbols with this nm: the host's would do,
 # but the target's is the one that surely reads the target's ELF.
 set(CMAKE_NM ${TSD_CROSS_TRIPLET}-nm CACHE FILEPATH "nm for the target")
-set(CMAKE_READELF ${TSD_CROSS_TRIPLET}-readelf CACHE FILEPATH "readelf for the target")
 
 # The target's libudev: unpacked from Debian's package into
 # <source>/.deps/<target> by scripts/cross/fetch-deps.sh, or elsewhere with
