@@ -14,16 +14,6 @@ extern "C" void __asan_init();
 #elif defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_init();
 #define TSDEMU_SANITIZER_RUNTIME (reinterpret_cast<void*>(&__tsan_init))
-// GLib's locks and its hand-offs to umockdev's worker go through raw futex
-// calls that TSan cannot see; only calls made from inside these libraries
-// are ignored, the library under test stays fully checked.
-extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libglib-2.0.so.0\n"
-           "called_from_lib:libgobject-2.0.so.0\n"
-           "called_from_lib:libgio-2.0.so.0\n"
-           "called_from_lib:libumockdev.so.0\n"
-           "called_from_lib:libumockdev-preload.so.0\n";
-}
 #endif
 
 namespace tsdemu {

@@ -31,6 +31,10 @@ struct WatcherStartBlock {
 
 bool readyForStop(const pollfd& entry) { return entry.revents != 0; }
 
+// Set on a watcher's own thread when its callback deleted the watcher: the
+// record and its stop descriptor are gone, so the thread must not wait again.
+thread_local bool deletedByOwnCallback = false;
+
 void deliver(const UdevDevice& device, TouchScreenNotificationCallbackA callback,
              void* context) {
     const int32_t code = actionCode(device.action());
@@ -54,6 +58,7 @@ void watchEvents(const UdevMonitor& monitor, int stopDescriptor,
         if ((entries[0].revents & (POLLIN | POLLERR)) == 0) continue;
         const UdevDevice device = monitor.receive();
         if (device.valid()) deliver(device, callback, context);
+        if (deletedByOwnCallback) return;
     }
 }
 
@@ -113,10 +118,10 @@ void stopWatcher(std::unique_ptr<HotplugWatcher> watcher) {
     // 2^64 - 1 earlier writes.
     (void)!::write(watcher->stopDescriptor.get(), &one, sizeof one);
     if (!watcher->thread.joinable()) return;
-    // Deleted from its own callback: it cannot join itself. Once the callback
-    // returns, the thread polls its stop descriptor (closed by then, which
-    // poll reports as POLLNVAL) and ends; it touches nothing of the record.
+    // Deleted from its own callback: it cannot join itself. It ends as soon
+    // as the callback returns, touching nothing of the record.
     if (watcher->thread.get_id() == std::this_thread::get_id()) {
+        deletedByOwnCallback = true;
         watcher->thread.detach();
         return;
     }

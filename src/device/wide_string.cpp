@@ -4,31 +4,55 @@
 #include <cstdlib>
 #include <locale.h>
 
+#include <map>
+#include <mutex>
+#include <string>
+
 namespace touchsdk {
 namespace {
 
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The environment's character-set locale, made once per distinct
+// environment and kept for the process's life: locale objects are immutable
+// and may be used by many threads at once, while making and freeing them on
+// every call would churn glibc's shared conversion tables. An environment
+// naming a locale that is not installed falls back to "C", as
+// setlocale(LC_ALL, "") would leave it.
+locale_t environmentLocale() {
+    static std::mutex mutex;
+    static auto* cache = new std::map<std::string, locale_t>();  // never freed
+    const std::string key = environmentValue("LC_ALL") + '\n' + environmentValue("LC_CTYPE") +
+                            '\n' + environmentValue("LANG");
+    std::lock_guard<std::mutex> guard(mutex);
+    const auto found = cache->find(key);
+    if (found != cache->end()) return found->second;
+    locale_t made = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+    if (made == static_cast<locale_t>(nullptr)) {
+        made = ::newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
+    }
+    if (made != static_cast<locale_t>(nullptr)) cache->emplace(key, made);
+    return made;
+}
+
 // Makes the environment's locale current for this thread only, for as long
-// as it lives. An environment naming a locale that is not installed falls
-// back to "C", as setlocale(LC_ALL, "") would leave it.
+// as it lives; the process-wide locale is never touched.
 class EnvironmentLocale {
 public:
-    EnvironmentLocale() {
-        locale_ = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
-        if (locale_ == static_cast<locale_t>(nullptr)) {
-            locale_ = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-        }
+    EnvironmentLocale() : locale_(environmentLocale()) {
         if (locale_ != static_cast<locale_t>(nullptr)) previous_ = ::uselocale(locale_);
     }
     ~EnvironmentLocale() {
-        if (locale_ == static_cast<locale_t>(nullptr)) return;
-        ::uselocale(previous_);
-        ::freelocale(locale_);
+        if (locale_ != static_cast<locale_t>(nullptr)) ::uselocale(previous_);
     }
     EnvironmentLocale(const EnvironmentLocale&) = delete;
     EnvironmentLocale& operator=(const EnvironmentLocale&) = delete;
 
 private:
-    locale_t locale_ = static_cast<locale_t>(nullptr);
+    locale_t locale_;
     locale_t previous_ = static_cast<locale_t>(nullptr);
 };
 

@@ -54,7 +54,10 @@ inline std::size_t descriptorsOn(const std::string& node) {
 class EmulatedScreenTest : public ::testing::Test {
 protected:
     tsdemu::EmulatedScreen& plugScreen(const tsdemu::ScreenIdentity& identity = {}) {
-        return testbed.plug(identity);
+        tsdemu::EmulatedScreen& screen = testbed.plug(identity);
+        const std::string node = linkTarget(testbed.rootDir() + screen.devnode());
+        if (!node.empty()) nodes_.push_back({&screen, node, descriptorsOn(node)});
+        return screen;
     }
 
     TouchScreenHandle openScreen(const tsdemu::EmulatedScreen& screen) {
@@ -90,12 +93,24 @@ protected:
         }
         handles_.clear();
         EXPECT_TRUE(libraryThreads().empty()) << "a library thread outlived the test";
+        // An unplugged screen's PTY is gone, and with it the way to tell.
+        for (const OpenNode& node : nodes_) {
+            if (!node.screen->plugged()) continue;
+            EXPECT_EQ(descriptorsOn(node.target), node.descriptorsAtPlug)
+                << "a descriptor on " << node.target << " was left open";
+        }
     }
 
     tsdemu::Testbed testbed;
 
 private:
+    struct OpenNode {
+        const tsdemu::EmulatedScreen* screen;
+        std::string target;  // the node's PTY
+        std::size_t descriptorsAtPlug;
+    };
     std::vector<TouchScreenHandle> handles_;
+    std::vector<OpenNode> nodes_;
 };
 
 }  // namespace tsdtest

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <condition_variable>
@@ -168,19 +169,23 @@ TEST_F(Hotplug, WideVariantLeavesTheApplicationsLocaleAlone) {
 }
 
 TEST_F(Hotplug, DeleteFromItsOwnCallbackDoesNotDeadlock) {
-    struct SelfDeleting {
-        NotificationHandle handle = nullptr;
+    // Static: the detached thread's last touches of it are invisible to the
+    // test, so its memory must never be reused.
+    static struct SelfDeleting {
+        std::atomic<NotificationHandle> handle{nullptr};
         Events events;
     } state;
+    NotificationHandle handle = nullptr;
     ASSERT_EQ(TsdCreateTouchScreenNotificationA(
-                  &state.handle,
+                  &handle,
                   [](void* context, uint32_t action, const char* path) {
                       auto* self = static_cast<SelfDeleting*>(context);
                       Events::onNarrow(&self->events, action, path);
-                      TsdDeleteTouchScreenNotification(self->handle);
+                      TsdDeleteTouchScreenNotification(self->handle.exchange(nullptr));
                   },
                   &state),
               TSD_OK);
+    state.handle = handle;
     plugScreen();
     ASSERT_TRUE(state.events.waitFor(1));
     // The watcher ends after its first event; wait for its thread to go.
