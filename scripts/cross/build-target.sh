@@ -71,7 +71,7 @@ configure_and_build() {
     # shellcheck disable=SC2086
     cmake --fresh -S "$tsd_root" -B "$build" --toolchain "$toolchain" \
         -DTSD_CROSS_DEPS_ROOT="$deps" -DTSD_WITH_EMULATOR="$emulator" \
-        -DCMAKE_BUILD_TYPE=Release ${TSD_CROSS_CMAKE_ARGS:-} &&
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TSD_CROSS_CMAKE_ARGS:-} &&
         cmake --build "$build" -j"$jobs"
 }
 
