@@ -55,7 +55,7 @@ for t in $targets; do
     r=$build_root/$t/cross-results.txt
     # shellcheck disable=SC2059
     printf "$format" "$t" "$(result "$r" elf)" "$(result "$r" exports)" "$(result "$r" glibc)" \
-        "$(result "$r" tests)" "$(result "$r" build_seconds)s" "$(result "$r" test_seconds)s"
+        "$(result "$r" tests)" "$(result "$r" build_time)" "$(result "$r" test_time)"
 done
 if [ -n "$failed" ]; then
     echo "== FAILED:$failed" >&2

@@ -5,10 +5,10 @@
 # The target's libudev must be unpacked first (fetch-deps.sh; build-all.sh
 # does it). With TSD_CROSS_DEVICE_TESTS=1 the emulated screen is built too
 # and the device tests run under qemu-user as well (their packages come from
-# fetch-deps.sh --with-emulator). Extra configure arguments:
-# TSD_CROSS_CMAKE_ARGS. Writes
-# "key value" results to BUILD_DIR/cross-results.txt for build-all.sh.
-# Runs every step even after a failure, then exits non-zero if any failed.
+# fetch-deps.sh --with-emulator). Extra configure arguments go in
+# TSD_CROSS_CMAKE_ARGS. Writes "key value" results to
+# BUILD_DIR/cross-results.txt for build-all.sh. Runs every step even after
+# a failure, then exits non-zero if any failed.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/cross/targets.sh
@@ -46,22 +46,25 @@ xml_count() {
 # Records one entry per ctest test, short-named: "unit 17/17" (gtest cases
 # passed/run) for a test program, "exports ok" for any other test.
 summarise_tests() {
-    local junit=$build/ctest-results.xml entry name status xml run failed summary=""
+    local junit=$build/ctest-results.xml entry name verdict xml run failed summary=""
+    [ -e "$junit" ] || return 0
     while read -r entry; do
         name=$(sed -n 's/.* name="\([^"]*\)".*/\1/p' <<<"$entry")
-        status=$(sed -n 's/.* status="\([^"]*\)".*/\1/p' <<<"$entry")
+        verdict=$(sed -n 's/.* status="\([^"]*\)".*/\1/p' <<<"$entry")
         xml=$build/gtest-results/$name.xml
+        name=${name#touchsdk_}
+        name=${name%_tests}
         if [ -e "$xml" ]; then
             run=$(xml_count "$xml" testsuites tests)
             failed=$(xml_count "$xml" testsuites failures)
-            status="$((run - failed))/$run"
-        elif [ "$status" = fail ]; then
-            status=FAIL
+            summary="$summary, $name $((run - failed))/$run"
+            # A program can pass every case and still fail (a crash on exit).
+            if [ "$verdict" = fail ] && ((failed == 0)); then summary="$summary FAIL"; fi
+        elif [ "$verdict" = fail ]; then
+            summary="$summary, $name FAIL"
         else
-            status=ok
+            summary="$summary, $name ok"
         fi
-        name=${name#touchsdk_}
-        summary="$summary, ${name%_tests} $status"
     done < <(tr '\n\t' '  ' <"$junit" | grep -o '<testcase [^>]*>')
     echo "tests ${summary#, }" >>"$results"
 }
@@ -80,13 +83,13 @@ step "configure and build (log: $build/build.log)"
 if ! configure_and_build >"$build/build.log" 2>&1; then
     tail -n 60 "$build/build.log"
     echo "build FAIL" >>"$results"
-    echo "build_seconds $(($(date +%s) - start))" >>"$results"
+    echo "build_time $(($(date +%s) - start))s" >>"$results"
     echo "== $target: build FAILED" >&2
     exit 1
 fi
 echo "build ok" >>"$results"
 built=$(date +%s)
-echo "build_seconds $((built - start))" >>"$results"
+echo "build_time $((built - start))s" >>"$results"
 
 step check the library
 "$here/check-elf.sh" "$target" "$build/libtouchsdk.so" "$results" || status=1
@@ -98,7 +101,7 @@ rm -rf "$build/gtest-results"
 GTEST_OUTPUT=xml:$build/gtest-results/ \
     ctest --test-dir "$build" --output-on-failure --no-tests=error -j"$jobs" \
           --output-junit "$build/ctest-results.xml" || status=1
-echo "test_seconds $(($(date +%s) - built))" >>"$results"
+echo "test_time $(($(date +%s) - built))s" >>"$results"
 summarise_tests
 
 if ((status != 0)); then
