@@ -34,12 +34,8 @@ void requirePreloadLoaded() {
 
 }  // namespace
 
-void ensureUmockdevPreload(char** argv) {
+std::string umockdevPreloadList() {
     const char* current = std::getenv("LD_PRELOAD");
-    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
-        requirePreloadLoaded();
-        return;
-    }
     std::string preload = kPreload;
     if (current != nullptr && *current != '\0') preload += std::string(":") + current;
 #ifdef TSDEMU_SANITIZER_RUNTIME
@@ -50,7 +46,16 @@ void ensureUmockdevPreload(char** argv) {
         preload = std::string(info.dli_fname) + ":" + preload;
     }
 #endif
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    return preload;
+}
+
+void ensureUmockdevPreload(char** argv) {
+    const char* current = std::getenv("LD_PRELOAD");
+    if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
+        requirePreloadLoaded();
+        return;
+    }
+    ::setenv("LD_PRELOAD", umockdevPreloadList().c_str(), 1);
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {

@@ -1,6 +1,12 @@
 #pragma once
 
+#include <string>
+
 namespace tsdemu {
+
+// LD_PRELOAD for a program that is to see emulated devices: the umockdev
+// preload, behind this program's sanitizer runtime if it has one.
+std::string umockdevPreloadList();
 
 // Re-executes the program under libumockdev-preload unless it is already
 // loaded (a sanitizer runtime goes first in LD_PRELOAD, as it must). Call

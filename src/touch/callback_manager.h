@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "common/unique_fd.h"
+#include "touch/callback_slots.h"
+#include "touch/sync_event.h"
+#include "touch/worker_thread.h"
+#include "touchsdk.h"
+
+namespace touchsdk {
+
+// The record behind a CallbackManagerHandle. Calls on one manager do not
+// overlap (the application serialises them), so its fields need no lock;
+// only `slots` is shared with the dispatch thread and guards itself.
+struct CallbackManager {
+    explicit CallbackManager(TouchScreenHandle screen) : device(screen) {}
+
+    TouchScreenHandle device;  // borrowed, never closed here
+    CallbackSlots slots;       // indexed like ReportTable
+    // The delivery objects are all present or all absent. They are present
+    // while delivery runs, and also after a stop requested from inside a
+    // callback, until the next start or stop reaps the ended thread.
+    // Kept until the join: the dispatch thread may still be inside its set().
+    std::unique_ptr<SyncEvent> startedEvent;
+    std::unique_ptr<SyncEvent> wakeEvent;
+    std::unique_ptr<SyncEvent> stopEvent;
+    UniqueFd readerWake;
+    std::unique_ptr<WorkerThread> dispatchThread;  // declared last: ends first
+};
+
+inline CallbackManager* managerOf(CallbackManagerHandle handle) {
+    return reinterpret_cast<CallbackManager*>(handle);
+}
+
+inline CallbackManagerHandle handleOf(CallbackManager* manager) {
+    return reinterpret_cast<CallbackManagerHandle>(manager);
+}
+
+bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback callback,
+                      void* context);
+bool unregisterCallback(CallbackManager& manager, uint8_t reportId);
+// Clears every slot and stops delivery.
+void unregisterAll(CallbackManager& manager);
+bool startDelivery(CallbackManager& manager);
+// From the dispatch thread itself (a callback) this only asks the thread
+// to end; it cannot join itself.
+void stopDelivery(CallbackManager& manager);
+bool onDispatchThread(const CallbackManager& manager);
+
+}  // namespace touchsdk

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "device/device_handle.h"
+#include "touch/sync_event.h"
+
+namespace touchsdk {
+
+// Receives each report read; `bytes` are valid only during the call.
+using PacketHandler = void (*)(void* context, const uint8_t* bytes, uint32_t length);
+
+// One read of a hidraw node returns one input report; no report is larger.
+constexpr std::size_t kReadBufferSize = 4096;
+
+// How the reader is told to stop: the event says so, the descriptor (an
+// eventfd) wakes it from poll(). Whoever stops it sets the event first.
+struct ReaderStop {
+    SyncEvent* event;
+    int wakeFd;
+};
+
+// Reads reports from the device's descriptor and hands each to `handler`
+// until the stop is requested; returns at once for a null device. Idle, it
+// sleeps in poll() without a time-out. Once the screen is gone (hang-up,
+// error, end of data, EIO/ENODEV) it reads no more and sleeps until the
+// stop, so an unplugged screen costs no CPU.
+void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandler handler,
+                 void* context);
+
+}  // namespace touchsdk

@@ -1,0 +1,108 @@
+#pragma once
+
+// Shared by the delivery tests: a socket pair standing in for a hidraw
+// node (one report per read, hang-up when the peer closes), report
+// builders and process-wide measurements.
+
+#include <dirent.h>
+#include <sys/socket.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/little_endian.h"
+#include "common/unique_fd.h"
+#include "device/device_handle.h"
+
+namespace touchsdk::testing {
+
+class SocketScreen {
+public:
+    SocketScreen() {
+        int fds[2] = {-1, -1};
+        if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) == 0) {
+            deviceEnd_.reset(fds[0]);
+            peer_.reset(fds[1]);
+        }
+        record_.fd = deviceEnd_.get();
+    }
+
+    TouchScreenHandle handle() { return handleOf(&record_); }
+    DeviceHandleRecord& record() { return record_; }
+    bool send(const std::vector<uint8_t>& report) {
+        return ::send(peer_.get(), report.data(), report.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(report.size());
+    }
+    bool sendNonBlocking(const std::vector<uint8_t>& report) {
+        return ::send(peer_.get(), report.data(), report.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
+               static_cast<ssize_t>(report.size());
+    }
+    void hangUp() { peer_.reset(); }
+
+private:
+    UniqueFd deviceEnd_;
+    UniqueFd peer_;
+    DeviceHandleRecord record_;
+};
+
+// A 24-byte touch (0x36) or raw-touch (0x34) report with one contact in
+// entry 0 whose x is `x`, and `scanTime`.
+inline std::vector<uint8_t> contactReport(uint8_t reportId, uint16_t x, uint16_t scanTime) {
+    std::vector<uint8_t> report(24, 0);
+    report[0] = reportId;
+    report[1] = 0x05;  // present and touching
+    report[2] = 1;     // contact id
+    writeLe16(&report[3], x);
+    writeLe16(&report[21], scanTime);
+    report[23] = 1;
+    return report;
+}
+
+inline double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// CPU share of one core the whole process used over `span`.
+inline double cpuShareOver(std::chrono::milliseconds span) {
+    const double before = processCpuSeconds();
+    std::this_thread::sleep_for(span);
+    return (processCpuSeconds() - before) / (static_cast<double>(span.count()) / 1000.0);
+}
+
+// Threads named tsd-*: the library's and the tests' own workers. Counting
+// all threads would also count a sanitizer's helper, which starts late.
+inline int threadCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.') continue;
+            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            count += name.rfind("tsd-", 0) == 0 ? 1 : 0;
+        }
+        closedir(dir);
+    }
+    return count;
+}
+
+// Waits for `done` with a generous bound; never used to judge speed.
+inline bool eventually(const std::function<bool()>& done,
+                       std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace touchsdk::testing

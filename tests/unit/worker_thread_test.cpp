@@ -1,0 +1,88 @@
+#include "touch/worker_thread.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "delivery_test_support.h"
+#include "touch/sync_event.h"
+
+namespace touchsdk {
+namespace {
+
+struct Probe {
+    std::atomic<int> runs{0};
+    std::atomic<bool> wasCurrent{false};
+    WorkerThread* self = nullptr;  // filled in after create, before resume
+    char name[16] = {};
+};
+
+void recordRun(void* argument) {
+    auto* probe = static_cast<Probe*>(argument);
+    ++probe->runs;
+    probe->wasCurrent = probe->self != nullptr && probe->self->isCurrent();
+    pthread_getname_np(pthread_self(), probe->name, sizeof probe->name);
+}
+
+TEST(WorkerThread, NeverResumedThreadNeverRunsAndIsReleased) {
+    const int before = testing::threadCount();
+    Probe probe;
+    {
+        auto thread = WorkerThread::create(recordRun, &probe, "tsd-test");
+        ASSERT_NE(thread, nullptr);
+        EXPECT_EQ(testing::threadCount(), before + 1) << "create returns with the thread parked";
+    }
+    EXPECT_EQ(probe.runs, 0);
+    EXPECT_EQ(testing::threadCount(), before);
+}
+
+TEST(WorkerThread, ResumeRunsTheEntryOnceWithTheRecordFilledInLate) {
+    Probe probe;
+    auto thread = WorkerThread::create(recordRun, &probe, "tsd-test");
+    ASSERT_NE(thread, nullptr);
+    probe.self = thread.get();
+    thread->resume();
+    thread->resume();
+    thread->join();
+    EXPECT_EQ(probe.runs, 1);
+    EXPECT_TRUE(probe.wasCurrent);
+    EXPECT_FALSE(thread->isCurrent());
+    EXPECT_STREQ(probe.name, "tsd-test");
+}
+
+TEST(WorkerThread, NullEntryEndsOnceResumed) {
+    const int before = testing::threadCount();
+    auto thread = WorkerThread::create(nullptr, nullptr, "tsd-test");
+    ASSERT_NE(thread, nullptr);
+    thread->resume();
+    thread->join();
+    thread->join();  // a second join is harmless
+    thread.reset();
+    EXPECT_EQ(testing::threadCount(), before);
+}
+
+TEST(WorkerThread, DestroyingAResumedThreadWaitsForItsEntry) {
+    SyncEvent release;
+    std::atomic<bool> finished{false};
+    struct Args {
+        SyncEvent* release;
+        std::atomic<bool>* finished;
+    } args{&release, &finished};
+    auto thread = WorkerThread::create(
+        [](void* argument) {
+            auto* a = static_cast<Args*>(argument);
+            a->release->wait();
+            *a->finished = true;
+        },
+        &args, "tsd-test");
+    ASSERT_NE(thread, nullptr);
+    thread->resume();
+    release.set();
+    thread.reset();
+    EXPECT_TRUE(finished);
+}
+
+}  // namespace
+}  // namespace touchsdk
