@@ -12,8 +12,10 @@ function(tsd_warnings target)
 endfunction()
 
 if(TSD_SANITIZE STREQUAL "address")
-    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
-                        -fno-omit-frame-pointer)
+    # No vptr check: it probes memory through a pipe, so in a test that has
+    # used up every descriptor on purpose it reports a valid object invalid.
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr
+                        -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 elseif(TSD_SANITIZE STREQUAL "thread")
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)

@@ -4,8 +4,10 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testbed.h"
@@ -27,6 +29,16 @@ inline std::vector<std::string> libraryThreads() {
     }
     ::closedir(tasks);
     return names;
+}
+
+// Joined threads may stay listed for a moment (under qemu-user in
+// particular), so this waits, with a generous bound, for the list to empty.
+inline bool noLibraryThreadsRemain() {
+    for (int i = 0; i < 2000; ++i) {
+        if (libraryThreads().empty()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
 }
 
 inline std::string linkTarget(const std::string& path) {
@@ -92,7 +104,7 @@ protected:
             }
         }
         handles_.clear();
-        EXPECT_TRUE(libraryThreads().empty()) << "a library thread outlived the test";
+        EXPECT_TRUE(noLibraryThreadsRemain()) << "a library thread outlived the test";
         // An unplugged screen's PTY is gone, and with it the way to tell.
         for (const OpenNode& node : nodes_) {
             if (!node.screen->plugged()) continue;

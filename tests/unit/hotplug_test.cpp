@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,13 +23,23 @@ TEST(HotplugActions, OnlyAddAndRemoveHaveCodes) {
     EXPECT_EQ(actionCode(nullptr), -1);
 }
 
-// Threads of this process, counted through a directory opened beforehand
-// so that counting needs no new descriptor.
-std::size_t threadCount(DIR* tasks) {
+// Thread ids of this process, read through a directory opened beforehand so
+// that reading needs no new descriptor.
+std::set<std::string> threadIds(DIR* tasks) {
     ::rewinddir(tasks);
-    std::size_t count = 0;
-    while (const dirent* entry = ::readdir(tasks)) count += entry->d_name[0] != '.';
-    return count;
+    std::set<std::string> ids;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] != '.') ids.insert(entry->d_name);
+    }
+    return ids;
+}
+
+bool anyStillListed(DIR* tasks, const std::set<std::string>& ids) {
+    const std::set<std::string> now = threadIds(tasks);
+    for (const std::string& id : ids) {
+        if (now.count(id) != 0) return true;
+    }
+    return false;
 }
 
 // Occupies every free descriptor slot but one.
@@ -52,7 +64,7 @@ TEST(HotplugWatcher, MonitorThatCannotBeSetUp) {
     TsdDeleteTouchScreenNotification(warmUp);
     DIR* tasks = ::opendir("/proc/self/task");
     ASSERT_NE(tasks, nullptr);
-    const std::size_t threadsBefore = threadCount(tasks);
+    const std::set<std::string> before = threadIds(tasks);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit tight = saved;
@@ -61,9 +73,14 @@ TEST(HotplugWatcher, MonitorThatCannotBeSetUp) {
     const std::vector<int> fillers = leaveOneDescriptorFree();  // for the stop descriptor
     NotificationHandle handle = nullptr;
     const TsdResult created = TsdCreateTouchScreenNotificationA(&handle, nullptr, nullptr);
+    // The watcher existed when the create returned; it may be gone already.
+    std::set<std::string> started;
+    for (const std::string& id : threadIds(tasks)) {
+        if (before.count(id) == 0) started.insert(id);
+    }
     bool ended = false;
     for (int i = 0; i < 2000 && !ended; ++i) {
-        ended = threadCount(tasks) == threadsBefore;
+        ended = !anyStillListed(tasks, started);
         if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     for (int fd : fillers) ::close(fd);
