@@ -15,6 +15,9 @@ install(FILES ${PROJECT_BINARY_DIR}/touchsdkConfig.cmake
               ${PROJECT_BINARY_DIR}/touchsdkConfigVersion.cmake
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/touchsdk COMPONENT development)
 
+# Relocatable: the prefix is found from the .pc file's own place, so an
+# install with --prefix or DESTDIR chosen at install time stays right.
+file(RELATIVE_PATH TSD_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/touchsdk.pc.in ${PROJECT_BINARY_DIR}/touchsdk.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/touchsdk.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)

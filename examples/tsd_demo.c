@@ -4,6 +4,8 @@
  *
  *   tsd-emulate --touch -- tsd-demo 20
  */
+#define _POSIX_C_SOURCE 200809L
+
 #include <touchsdk.h>
 
 #include <pthread.h>
