@@ -8,7 +8,8 @@ namespace tsdemu {
 
 namespace {
 
-uint8_t sumOf(std::vector<uint8_t>::const_iterator first, std::vector<uint8_t>::const_iterator last) {
+uint8_t sumOf(std::vector<uint8_t>::const_iterator first,
+              std::vector<uint8_t>::const_iterator last) {
     return static_cast<uint8_t>(std::accumulate(first, last, 0u) & 0xFFu);
 }
 

@@ -173,7 +173,8 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
                 g_clear_error(&error);
                 result = -EFAULT;
             } else {
-                result = answerIoctl(screen, request, data->data, static_cast<std::size_t>(data->data_len));
+                result = answerIoctl(screen, request, data->data,
+                                     static_cast<std::size_t>(data->data_len));
                 g_object_unref(data);  // the client's argument keeps it until complete()
             }
         }
@@ -221,9 +222,10 @@ bool isPlainAscii(const std::string& text) {
 void setBinarySerial(UMockdevTestbed* testbed, const ScreenImpl& screen) {
     const ScreenIdentity& id = screen.model.identity();
     if (!id.usbAncestor || !id.serial || isPlainAscii(*id.serial)) return;
-    umockdev_testbed_set_attribute_binary(testbed, screen.usbPath.c_str(), "serial",
-                                          reinterpret_cast<guint8*>(const_cast<char*>(id.serial->data())),
-                                          static_cast<gint>(id.serial->size()));
+    umockdev_testbed_set_attribute_binary(
+        testbed, screen.usbPath.c_str(), "serial",
+        reinterpret_cast<guint8*>(const_cast<char*>(id.serial->data())),
+        static_cast<gint>(id.serial->size()));
 }
 
 // umockdev's text format: "P:" path below /sys, "E:" properties, "A:"
@@ -377,7 +379,8 @@ void Testbed::unplug(EmulatedScreen& screen) {
     }
     // Clients that still hold the node keep their connection to the handler
     // until they close it; detaching only stops new opens reaching it.
-    if (state.attached) umockdev_testbed_detach_ioctl(impl_->testbed, state.devnode.c_str(), nullptr);
+    if (state.attached)
+        umockdev_testbed_detach_ioctl(impl_->testbed, state.devnode.c_str(), nullptr);
     state.attached = false;
 }
 

@@ -21,7 +21,8 @@ double microsecondsSince(Clock::time_point start) {
 
 double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
+    return values[std::min(values.size() - 1,
+                           static_cast<std::size_t>(p * static_cast<double>(values.size())))];
 }
 
 void report(const char* what, const std::vector<double>& samples) {

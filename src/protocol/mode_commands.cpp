@@ -25,7 +25,8 @@ uint32_t queryByte(TouchScreenHandle handle, uint8_t module, uint8_t command, ui
 }
 
 uint32_t setByte(TouchScreenHandle handle, uint8_t module, uint8_t command, uint8_t value) {
-    return commandResult(exchangeCommand(handle, kSet, module, command, &value, 1, nullptr, nullptr));
+    return commandResult(
+        exchangeCommand(handle, kSet, module, command, &value, 1, nullptr, nullptr));
 }
 
 }  // namespace

@@ -141,7 +141,8 @@ TEST_F(TouchDelivery, EveryReportKindReachesItsCallback) {
     screen.pushReport(tsdemu::virtualKeyReport(7, 1));
 
     ASSERT_TRUE(received.waitUntil([](const Received& r) {
-        return r.touches.size() == 2 && r.raw.size() == 1 && !r.diagnosis.empty() && !r.keys.empty();
+        return r.touches.size() == 2 && r.raw.size() == 1 && !r.diagnosis.empty() &&
+               !r.keys.empty();
     }));
     EXPECT_EQ(received.touches[0].x, 100.0f);
     EXPECT_EQ(received.touches[0].y, 200.0f);
@@ -187,7 +188,8 @@ TEST_F(TouchDelivery, UnplugWhileStreamingCostsNoCpuAndStillUnregisters) {
     tsdemu::EmulatedScreen& screen = plugScreen();
     createManager(openScreen(screen));
     ASSERT_EQ(TsdRegisterTouchCallback(manager, Received::onTouch, &received), TSD_OK);
-    tsdemu::TouchScriptPlayer player(screen, tsdemu::movingContact({0, 0}, {4000, 4000}, 2000, 200.0));
+    tsdemu::TouchScriptPlayer player(screen,
+                                     tsdemu::movingContact({0, 0}, {4000, 4000}, 2000, 200.0));
     ASSERT_TRUE(received.waitUntil([](const Received& r) { return r.touches.size() >= 5; }));
     testbed.unplug(screen);
     player.wait();

@@ -1,6 +1,6 @@
-// ThreadSanitizer cannot see locks that are not pthread's: GLib's futex locks and umockdev's hand-offs to its worker thread. Reports
-// that stem only from inside those libraries are silenced here; the
-// library's own code stays fully checked.
+// ThreadSanitizer cannot see locks that are not pthread's: GLib's futex locks and umockdev's
+// hand-offs to its worker thread. Reports that stem only from inside those libraries are silenced
+// here; the library's own code stays fully checked.
 #if defined(__SANITIZE_THREAD__)
 extern "C" const char* __tsan_default_suppressions() {
     return "called_from_lib:libglib-2.0.so.0\n"

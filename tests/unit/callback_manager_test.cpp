@@ -171,7 +171,8 @@ TEST_F(CallbackManagerTest, SlowCallbackGetsEveryReportAfterwardsInOrder) {
     gate.set();
     ASSERT_TRUE(eventually([&] { return received.count == kReports; }));
     std::lock_guard<std::mutex> lock(received.mutex);
-    for (int i = 0; i < kReports; ++i) ASSERT_EQ(received.scanTimes[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < kReports; ++i)
+        ASSERT_EQ(received.scanTimes[static_cast<std::size_t>(i)], i);
 }
 
 TEST_F(CallbackManagerTest, NoCallbackRunsAfterAStopWithPacketsQueued) {

@@ -12,7 +12,8 @@ inline std::vector<uint8_t> hexBytes(const std::string& text) {
     std::vector<uint8_t> bytes;
     std::istringstream in(text);
     std::string word;
-    while (in >> word) bytes.push_back(static_cast<uint8_t>(std::strtoul(word.c_str(), nullptr, 16)));
+    while (in >> word)
+        bytes.push_back(static_cast<uint8_t>(std::strtoul(word.c_str(), nullptr, 16)));
     return bytes;
 }
 

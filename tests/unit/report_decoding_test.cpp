@@ -14,7 +14,8 @@ std::vector<uint8_t> hex(const std::string& text) {
     std::istringstream in(text);
     std::vector<uint8_t> bytes;
     std::string byte;
-    while (in >> byte) bytes.push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
+    while (in >> byte)
+        bytes.push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
     return bytes;
 }
 
@@ -111,7 +112,8 @@ TEST_F(ReportDecoding, ContactCountIsCappedAtTheTwoEntries) {
         const char* count;
         std::size_t calls;
     };
-    for (const Case& c : {Case{"00", 0}, Case{"01", 1}, Case{"02", 2}, Case{"05", 2}, Case{"FF", 2}}) {
+    for (const Case& c :
+         {Case{"00", 0}, Case{"01", 1}, Case{"02", 2}, Case{"05", 2}, Case{"FF", 2}}) {
         calls.points.clear();
         decode(hex(twoContacts("36", c.count)));
         EXPECT_EQ(calls.points.size(), c.calls) << "count " << c.count;
@@ -161,7 +163,8 @@ TEST_F(ReportDecoding, LeadingJunkIsSkippedUntilAReportId) {
 
 TEST_F(ReportDecoding, DiagnosisPayloadIsPassedOnUnchanged) {
     std::vector<uint8_t> packet{0x37};
-    for (int i = 0; i < TSD_DIAGNOSIS_DATA_SIZE; ++i) packet.push_back(static_cast<uint8_t>(0xC0 ^ i));
+    for (int i = 0; i < TSD_DIAGNOSIS_DATA_SIZE; ++i)
+        packet.push_back(static_cast<uint8_t>(0xC0 ^ i));
     decode(packet);
     ASSERT_EQ(calls.diagnoses.size(), 1u);
     EXPECT_EQ(calls.diagnoses[0], std::vector<uint8_t>(packet.begin() + 1, packet.end()));

@@ -22,16 +22,20 @@ std::vector<uint8_t> requestReport(uint8_t type, uint8_t module, uint8_t command
     report[4] = static_cast<uint8_t>(length);
     for (std::size_t i = 0; i < length && 5 + i < 63; ++i) report[5 + i] = data[i];
     uint8_t sum = 0;
-    for (std::size_t i = 2; i < 5 + length && i < 63; ++i) sum = static_cast<uint8_t>(sum + report[i]);
+    for (std::size_t i = 2; i < 5 + length && i < 63; ++i)
+        sum = static_cast<uint8_t>(sum + report[i]);
     report[std::min<std::size_t>(5 + length, 63)] = sum;
     return report;
 }
 
 class ScreenModelCommands : public ::testing::Test {
 protected:
-    long send(const std::vector<uint8_t>& report) { return model.setFeature(report.data(), report.size()); }
+    long send(const std::vector<uint8_t>& report) {
+        return model.setFeature(report.data(), report.size());
+    }
 
-    long send(uint8_t type, uint8_t module, uint8_t command, const std::vector<uint8_t>& data = {}) {
+    long send(uint8_t type, uint8_t module, uint8_t command,
+              const std::vector<uint8_t>& data = {}) {
         return send(requestReport(type, module, command, data));
     }
 
@@ -94,7 +98,8 @@ TEST_F(ScreenModelCommands, RefusesWhatItDoesNotKnow) {
         {"block read without begin", kQuery, 0x80, 0xBB, {0, 0, 1, 0}},
     };
     model.setModuleList({0x90});
-    for (const Case& c : cases) EXPECT_EQ(ask(c.type, c.module, c.command, c.data), kRefused) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(ask(c.type, c.module, c.command, c.data), kRefused) << c.name;
     EXPECT_EQ(model.dataModeByte(), 0xF0);
     EXPECT_EQ(model.hidMode(), 0);
 }
