@@ -52,7 +52,10 @@ void onPoint(void* context, const TouchPoint* point) {
 class CallbackManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        baselineThreads = threadCount();
+        // Threads joined by an earlier test may linger in /proc for a moment
+        // (qemu-user); counting starts once they are gone.
+        ASSERT_TRUE(eventually([] { return threadCount() == 0; }));
+        baselineThreads = 0;
         ASSERT_EQ(TsdCreateCallbackManager(&manager, screen.handle()), TSD_OK);
     }
     void TearDown() override {
