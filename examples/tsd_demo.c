@@ -27,7 +27,7 @@ static void onScreen(void* context, const char* syspath, const wchar_t* serial) 
     if (first[0] == '\0') strncpy(first, syspath, 511);
 }
 
-static void onTouch(void* context, const TouchPoint* point) {
+static void onTouch(void* context, TouchPoint* point) {
     struct Demo* demo = context;
     printf("touch id %u %s x %.0f y %.0f\n", point->id, point->state ? "down" : "up ", point->x,
            point->y);

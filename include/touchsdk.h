@@ -78,7 +78,7 @@ typedef struct __attribute__((packed)) VirtualKeyEvent {
 
 /* One calibration sample: where the screen reported the touch (screen units)
  * and where the target was shown (the caller's range). */
-typedef struct __attribute__((packed)) CalibrationPoint {
+typedef struct CalibrationPoint {
     float touchX;
     float touchY;
     float targetX;
@@ -121,10 +121,10 @@ typedef void (*TouchScreenNotificationCallbackA)(void* context, uint32_t action,
                                                  const char* devicePath);
 typedef void (*TouchScreenNotificationCallbackW)(void* context, uint32_t action,
                                                  const wchar_t* devicePath);
-typedef void (*TouchCallback)(void* context, const TouchPoint* point);
-typedef void (*RawtouchCallback)(void* context, const TouchPoint* point);
-typedef void (*DiagnosisCallback)(void* context, const uint8_t* data);
-typedef void (*VirtualKeyCallback)(void* context, const VirtualKeyEvent* event);
+typedef void (*TouchCallback)(void* context, TouchPoint* point);
+typedef void (*RawtouchCallback)(void* context, TouchPoint* point);
+typedef void (*DiagnosisCallback)(void* context, uint8_t* data);
+typedef void (*VirtualKeyCallback)(void* context, VirtualKeyEvent* event);
 
 /* ---- Version and discovery ---------------------------------------------- */
 

@@ -107,7 +107,7 @@ public:
         return outOfOrder_;
     }
 
-    static void onTouch(void* context, const TouchPoint* point) {
+    static void onTouch(void* context, TouchPoint* point) {
         static_cast<Arrivals*>(context)->arrive(point->scanTime);
     }
 

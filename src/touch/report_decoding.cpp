@@ -7,7 +7,7 @@
 namespace touchsdk {
 namespace {
 
-using PointCallback = void (*)(void* context, const TouchPoint* point);
+using PointCallback = void (*)(void* context, TouchPoint* point);
 static_assert(std::is_same_v<TouchCallback, PointCallback> &&
               std::is_same_v<RawtouchCallback, PointCallback>);
 
@@ -32,7 +32,7 @@ void decodeContacts(const uint8_t* payload, PointCallback callback, void* contex
     for (std::size_t i = 0; i < count; ++i) {
         const uint8_t* entry = payload + i * kContactEntrySize;
         if ((entry[0] & kContactPresent) == 0) continue;
-        const TouchPoint point = pointFrom(entry, scanTime);
+        TouchPoint point = pointFrom(entry, scanTime);
         callback(context, &point);
     }
 }

@@ -4,7 +4,7 @@
 
 #include <stdio.h>
 
-static void onTouch(void* context, const TouchPoint* point) {
+static void onTouch(void* context, TouchPoint* point) {
     (void)context;
     (void)point;
 }

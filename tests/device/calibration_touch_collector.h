@@ -37,7 +37,7 @@ public:
     }
 
 private:
-    static void onTouch(void* context, const TouchPoint* point) {
+    static void onTouch(void* context, TouchPoint* point) {
         auto* self = static_cast<TouchCollector*>(context);
         std::lock_guard<std::mutex> lock(self->mutex_);
         self->points_.push_back(*point);

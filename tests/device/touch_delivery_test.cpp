@@ -26,19 +26,19 @@ struct Point {
 // Everything the four callbacks received, with a bounded wait for more.
 class Received {
 public:
-    static void onTouch(void* context, const TouchPoint* point) {
+    static void onTouch(void* context, TouchPoint* point) {
         static_cast<Received*>(context)->add(&Received::touches, *point);
     }
-    static void onRaw(void* context, const TouchPoint* point) {
+    static void onRaw(void* context, TouchPoint* point) {
         static_cast<Received*>(context)->add(&Received::raw, *point);
     }
-    static void onDiagnosis(void* context, const uint8_t* data) {
+    static void onDiagnosis(void* context, uint8_t* data) {
         auto* self = static_cast<Received*>(context);
         std::lock_guard<std::mutex> lock(self->mutex_);
         self->diagnosis.assign(data, data + TSD_DIAGNOSIS_DATA_SIZE);
         self->changed_.notify_all();
     }
-    static void onKey(void* context, const VirtualKeyEvent* event) {
+    static void onKey(void* context, VirtualKeyEvent* event) {
         auto* self = static_cast<Received*>(context);
         std::lock_guard<std::mutex> lock(self->mutex_);
         self->keys.emplace_back(event->key, event->state);

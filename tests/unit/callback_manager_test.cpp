@@ -32,7 +32,7 @@ struct Received {
     std::atomic<TsdResult> unregisterResult{TSD_FAILURE};
 };
 
-void onPoint(void* context, const TouchPoint* point) {
+void onPoint(void* context, TouchPoint* point) {
     auto* received = static_cast<Received*>(context);
     received->inside = true;
     if (received->count == 0 && received->gate != nullptr) received->gate->wait();
@@ -152,7 +152,7 @@ TEST(CallbackManagerExports, NullScreenIsAcceptedAndDeliversNothing) {
 
 std::atomic<int> nullContextCalls{0};
 
-void onKeyExpectingNullContext(void* context, const VirtualKeyEvent*) {
+void onKeyExpectingNullContext(void* context, VirtualKeyEvent*) {
     if (context == nullptr) ++nullContextCalls;
 }
 
@@ -273,7 +273,7 @@ TEST_F(CallbackManagerTest, CallbackMayUnregisterItself) {
 
 std::atomic<TsdResult> deleteFromCallback{TSD_OK};
 
-void onTouchDeletingManager(void* context, const TouchPoint*) {
+void onTouchDeletingManager(void* context, TouchPoint*) {
     deleteFromCallback = TsdDeleteCallbackManager(static_cast<CallbackManagerHandle>(context));
 }
 
@@ -328,7 +328,7 @@ struct Registration {
 };
 
 template <int Tag>
-void onChurnPoint(void* context, const TouchPoint*) {
+void onChurnPoint(void* context, TouchPoint*) {
     auto* registration = static_cast<Registration*>(context);
     if (registration->tag != Tag || registration->retired) ++*registration->violations;
 }

@@ -34,17 +34,17 @@ struct Calls {
 };
 
 template <int Kind>
-void onPoint(void* context, const TouchPoint* point) {
+void onPoint(void* context, TouchPoint* point) {
     const TouchPoint copy = *point;
     static_cast<Calls*>(context)->points.push_back(
         {copy.state, copy.id, copy.x, copy.y, copy.width, copy.height, copy.scanTime, Kind});
 }
 
-void onKey(void* context, const VirtualKeyEvent* event) {
+void onKey(void* context, VirtualKeyEvent* event) {
     static_cast<Calls*>(context)->keys.emplace_back(event->key, event->state);
 }
 
-void onDiagnosis(void* context, const uint8_t* data) {
+void onDiagnosis(void* context, uint8_t* data) {
     static_cast<Calls*>(context)->diagnoses.emplace_back(data, data + TSD_DIAGNOSIS_DATA_SIZE);
 }
 
