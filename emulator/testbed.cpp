@@ -30,6 +30,12 @@ std::mutex gLock;
 
 constexpr unsigned kHidrawMajor = 242;
 
+// The kernel keeps at most this many unread reports per hidraw reader
+// (HIDRAW_BUFFER_SIZE). Bounding the queue also bounds the tokens in the
+// PTY, whose buffer would otherwise fill and block the writer with gLock
+// held, freezing every emulated screen.
+constexpr std::size_t kUnreadReportLimit = 64;
+
 std::string format(const char* pattern, unsigned a, unsigned b = 0, unsigned c = 0,
                    unsigned d = 0) {
     char buffer[256];
@@ -436,6 +442,12 @@ bool EmulatedScreen::plugged() const {
 void EmulatedScreen::pushReport(const std::vector<uint8_t>& report) {
     std::lock_guard<std::mutex> guard(gLock);
     if (impl_->gone || impl_->master < 0) return;
+    // A full node loses its oldest report; its token stays for the new one.
+    if (impl_->reports.size() == kUnreadReportLimit) {
+        impl_->reports.pop_front();
+        impl_->reports.push_back(report);
+        return;
+    }
     impl_->reports.push_back(report);
     writeAll(impl_->master, "T", 1);  // makes poll() report the node readable
 }

@@ -61,6 +61,9 @@ public:
     bool plugged() const;
 
     // Queues one input report: the host's next read() returns exactly it.
+    // Like a hidraw node, the screen holds a bounded number of unread
+    // reports and drops the oldest when it is full, so that a reader that
+    // never reads cannot hold up the screen.
     void pushReport(const std::vector<uint8_t>& report);
     std::size_t pendingReports() const;
 
