@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +28,8 @@ namespace {
 // preload's raw socket calls, which ThreadSanitizer cannot see, so the
 // screen is built under this lock and the worker takes it before any use.
 std::mutex gLock;
+// Signalled, under gLock, when a node is opened.
+std::condition_variable gOpened;
 
 constexpr unsigned kHidrawMajor = 242;
 
@@ -77,6 +80,7 @@ struct EmulatedScreen::Impl {
     // Guarded by gLock.
     std::deque<std::vector<uint8_t>> reports;
     bool gone = false;
+    bool opened = false;
 };
 
 struct Testbed::Impl {
@@ -117,6 +121,12 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     if (!screen.gone) eatToken(screen);
     umockdev_ioctl_client_complete(client, static_cast<glong>(n), 0);
     return TRUE;
+}
+
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer user) {
+    std::lock_guard<std::mutex> guard(gLock);
+    static_cast<ScreenImpl*>(user)->opened = true;
+    gOpened.notify_all();
 }
 
 bool isFeatureRequest(gulong request, unsigned number) {
@@ -290,6 +300,7 @@ void attachHandler(UMockdevTestbed* testbed, ScreenImpl& screen) {
     screen.handler = umockdev_ioctl_base_new();
     g_signal_connect(screen.handler, "handle-ioctl", G_CALLBACK(onIoctl), &screen);
     g_signal_connect(screen.handler, "handle-read", G_CALLBACK(onRead), &screen);
+    g_signal_connect(screen.handler, "client-connected", G_CALLBACK(onConnected), &screen);
     GError* error = nullptr;
     // Before the device exists: adding it sends "add", and a client that
     // opens the node before the handler is attached would get ENOTTY forever.
@@ -455,6 +466,11 @@ void EmulatedScreen::pushReport(const std::vector<uint8_t>& report) {
 std::size_t EmulatedScreen::pendingReports() const {
     std::lock_guard<std::mutex> guard(gLock);
     return impl_->reports.size();
+}
+
+bool EmulatedScreen::waitUntilOpened(std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> guard(gLock);
+    return gOpened.wait_for(guard, timeout, [this] { return impl_->opened; });
 }
 
 }  // namespace tsdemu
