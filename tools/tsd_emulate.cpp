@@ -8,8 +8,8 @@
 // program runs, the screens can be driven through a control FIFO or a taps
 // file (touches at true positions, keys, unplug and plug), stream a sweeping
 // contact (--touch), or replay a recording made by `tsdctl record`. The
-// program runs under umockdev's preload; this process hosts the screens. Its
-// exit status is the program's. See tsd-emulate(1).
+// program runs under umockdev's preload, as does this process, which hosts
+// the screens. Its exit status is the program's. See tsd-emulate(1).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -154,14 +154,12 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
 }
 
 // The one place the program is started: the board CI puts an emulator
-// (qemu-user) in front of it here. The preload in the program's process
-// reaches the screens through the testbed directory this process made
-// (UMOCKDEV_DIR, already exported).
+// (qemu-user) in front of it here. The program inherits the preload this
+// process runs under, which reaches the screens through the testbed
+// directory this process made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program) {
-    const std::string preload = tsdemu::umockdevPreloadList();
     const pid_t child = ::fork();
     if (child != 0) return child;
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
     ::execvp(program[0], program);
     std::perror(program[0]);
     ::_exit(127);
@@ -267,6 +265,9 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    // The testbed announces a removal through libudev, which must see the
+    // emulated /sys as the program does.
+    tsdemu::ensureUmockdevPreload(argv);
     forwardSignals();
     try {
         return run(options);
