@@ -32,11 +32,8 @@ void emit(Watch& watch, const std::string& action, const std::string& syspath,
     const unsigned long count = ++watch.printed;
     if (watch.limit != 0 && count > watch.limit) return;
     if (watch.json) {
-        printLine(versioned()
-                      .add("action", action)
-                      .add("syspath", syspath)
-                      .add(detailKey, detail)
-                      .str());
+        printLine(
+            versioned().add("action", action).add("syspath", syspath).add(detailKey, detail).str());
     } else {
         printLine((action + "      ").substr(0, 7) + (detail + "       ").substr(0, 13) + " " +
                   syspath);
@@ -54,8 +51,8 @@ std::string devnodeOf(const std::string& syspath) {
 void onDevice(void* context, uint32_t action, const char* path) {
     if (path == nullptr) return;
     auto& watch = *static_cast<Watch*>(context);
-    const std::string syspath = std::string(path).rfind("/sys/", 0) == 0 ? path
-                                                                          : "/sys" + std::string(path);
+    const std::string syspath =
+        std::string(path).rfind("/sys/", 0) == 0 ? path : "/sys" + std::string(path);
     std::lock_guard<std::mutex> lock(watch.mutex);
     if (action == TSD_ACTION_REMOVE) {
         if (watch.screens.erase(syspath) == 0) return;
