@@ -223,6 +223,20 @@ def record_replay(c, workdir, emulate, tsdctl):
     info = json.loads(listed.stdout) if listed.returncode == 0 else {}
     c.expect(info.get("range", {}).get("xEnd") == 1000, f"replayed range: {listed.stdout}")
 
+    # tsd-emulate refuses bad input before it runs the program.
+    bad = os.path.join(workdir, "bad.rec")
+    with open(bad, "w") as out:
+        out.write("tsd-record 1\nvendor E2C4\nreport 0 zz\n")
+    taken = os.path.join(workdir, "taken")
+    open(taken, "w").close()
+    for options, status in ((["--replay", bad], 1), (["--control", taken], 1),
+                            (["--warp", "odd"], 2), (["--range", "0,0,0,9"], 2)):
+        done = subprocess.run(emulate + options + ["--", "true"], capture_output=True, text=True,
+                              timeout=60)
+        c.expect(done.returncode == status and done.stderr.strip() != "",
+                 f"tsd-emulate {options}: exit {done.returncode}, {done.stderr!r}")
+    c.expect(os.path.isfile(taken), "tsd-emulate --control removed a file it did not make")
+
 
 def inside(args):
     check = Check(shlex.split(args.tsdctl), args.fifo)
