@@ -246,13 +246,14 @@ int run(const Options& options) {
     if (child < 0) return 127;
     gChild = child;
     std::unique_ptr<tsdemu::ControlScript> script;
-    if (!taps.empty())
+    if (!taps.empty()) {
         script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
+    }
     std::atomic<bool> done{false};
     std::vector<std::thread> streams;
-    for (tsdemu::EmulatedScreen* screen : screens.plugged()) {
-        if (options.touch)
-            streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
+    for (tsdemu::EmulatedScreen* screen : options.touch ? screens.plugged()
+                                                        : std::vector<tsdemu::EmulatedScreen*>{}) {
+        streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
     }
     if (!recorded.empty()) {
         streams.emplace_back(replay, std::ref(*screens.screen(0)), std::cref(recorded),
