@@ -29,17 +29,17 @@ std::optional<touchsdk::CalibrationRecord> recordOfImage(const uint8_t* image) {
     return record;
 }
 
-std::optional<touchsdk::DecodedCalibration> calibrationInForce(const uint8_t* activeImage,
+std::optional<DecodedCalibration> calibrationInForce(const uint8_t* activeImage,
                                                                const uint8_t* previewImage,
                                                                bool previewOn) {
     const auto record = recordOfImage(previewOn ? previewImage : activeImage);
     if (!record) return std::nullopt;
-    touchsdk::DecodedCalibration decoded = touchsdk::decodeCalibrationRecord(*record);
+    DecodedCalibration decoded = decodeCalibrationRecord(*record);
     if (!previewOn && decoded.valid != 1) return std::nullopt;
     return decoded;
 }
 
-SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
+SensorPosition applyCalibration(const DecodedCalibration& calibration,
                                 const SensorPosition& measured) {
     if (!calibration.hasModel()) return measured;
     const auto terms = termsAt(measured.x, measured.y);
@@ -48,8 +48,7 @@ SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
 
 std::array<uint8_t, kControllerParametersImageSize> controllerParametersImage(
     const touchsdk::CalibrationRange& range) {
-    touchsdk::ControllerParameters parameters;
-    parameters.setRange(range);
+    const touchsdk::ControllerParameters parameters = controllerParametersWithRange(range);
     std::array<uint8_t, kControllerParametersImageSize> image{};
     image[0] = kRecordMarker;
     std::copy(parameters.bytes().begin(), parameters.bytes().end(), image.begin() + 1);

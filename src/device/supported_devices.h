@@ -15,10 +15,6 @@ struct SupportedDevice {
 constexpr std::size_t kSupportedDeviceCount = 10;
 extern const std::array<SupportedDevice, kSupportedDeviceCount + 1> SupportedDeviceList;
 
-// The report ID of the command feature reports, which a screen's report
-// descriptor must declare.
-constexpr uint8_t kCommandReportId = 0x55;
-
 bool isSupportedDevice(const SupportedDevice* list, uint16_t vendorId, uint16_t productId);
 
 }  // namespace touchsdk

@@ -4,7 +4,7 @@
 
 #include "touch/dispatch.h"
 #include "touch/report_decoding.h"
-#include "touch/wake_fd.h"
+#include "common/wake_fd.h"
 
 namespace touchsdk {
 
@@ -63,7 +63,7 @@ bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback
     if (!manager.slots.fill(*index, CallbackSlot{callback, context})) return false;
     if (delivering || startDelivery(manager)) return true;
     // Leave the manager as it was: no slot filled without threads behind it.
-    manager.slots.clear(*index, false);
+    (void)manager.slots.clear(*index, false);
     return false;
 }
 

@@ -7,8 +7,8 @@
 #include "device/device_handle.h"
 #include "touch/report_decoding.h"
 #include "touch/report_reader.h"
-#include "touch/wake_fd.h"
-#include "touch/worker_thread.h"
+#include "common/wake_fd.h"
+#include "common/worker_thread.h"
 
 namespace touchsdk {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "touch/callback_slots.h"
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
 #include "touchsdk.h"
 
 namespace touchsdk {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "delivery_test_support.h"
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
 
 namespace touchsdk {
 namespace {

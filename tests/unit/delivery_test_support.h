@@ -4,13 +4,11 @@
 // node (one report per read, hang-up when the peer closes), report
 // builders and process-wide measurements.
 
-#include <dirent.h>
 #include <sys/socket.h>
 #include <time.h>
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -19,6 +17,7 @@
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
+#include "thread_list.h"
 
 namespace touchsdk::testing {
 
@@ -77,22 +76,9 @@ inline double cpuShareOver(std::chrono::milliseconds span) {
     return (processCpuSeconds() - before) / (static_cast<double>(span.count()) / 1000.0);
 }
 
-// Threads named tsd-*: the library's and the tests' own workers. Counting
-// all threads would also count a sanitizer's helper, which starts late.
-inline int threadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] == '.') continue;
-            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-            std::string name;
-            std::getline(comm, name);
-            count += name.rfind("tsd-", 0) == 0 ? 1 : 0;
-        }
-        closedir(dir);
-    }
-    return count;
-}
+// The library's threads (named tsd-*) alive now. Counting all threads would
+// also count a sanitizer's helper, which starts late.
+inline int threadCount() { return static_cast<int>(tsdtest::libraryThreads().size()); }
 
 // Waits for `done` with a generous bound; never used to judge speed.
 inline bool eventually(const std::function<bool()>& done,

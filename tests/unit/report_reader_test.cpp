@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "delivery_test_support.h"
-#include "touch/wake_fd.h"
+#include "common/wake_fd.h"
 
 namespace touchsdk {
 namespace {

@@ -1,4 +1,4 @@
-#include "touch/worker_thread.h"
+#include "common/worker_thread.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "delivery_test_support.h"
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
 
 namespace touchsdk {
 namespace {
