@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "testbed.h"
 #include "thread_list.h"
 #include "touchsdk.h"
@@ -18,11 +19,7 @@ namespace tsdtest {
 // Joined threads may stay listed for a moment (under qemu-user in
 // particular), so this waits, with a generous bound, for the list to empty.
 inline bool noLibraryThreadsRemain() {
-    for (int i = 0; i < 2000; ++i) {
-        if (libraryThreads().empty()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return eventually([] { return libraryThreads().empty(); });
 }
 
 inline std::string linkTarget(const std::string& path) {

@@ -5,6 +5,8 @@
 // alive, and how often they were switched.
 
 #include <dirent.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <set>
@@ -46,6 +48,16 @@ inline std::vector<std::string> threadsNamed(const std::string& prefix) {
 }
 
 inline std::vector<std::string> libraryThreads() { return threadsNamed("tsd-"); }
+
+// The calling thread's id, as /proc/self/task lists it.
+inline std::string currentThreadId() { return std::to_string(::syscall(SYS_gettid)); }
+
+// Whether the thread sleeps in the kernel now (blocked in poll, a futex,
+// a read...). A thread that spins or busy-polls shows as running instead.
+inline bool threadAsleep(const std::string& id) {
+    const std::string line = threadFileLine(id, "status", "State:");
+    return line.find("(sleeping)") != std::string::npos;
+}
 
 // Voluntary and involuntary context switches of one thread so far.
 inline long contextSwitches(const std::string& id) {

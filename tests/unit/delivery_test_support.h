@@ -5,11 +5,9 @@
 // builders and process-wide measurements.
 
 #include <sys/socket.h>
-#include <time.h>
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
+#include "eventually.h"
 #include "thread_list.h"
 
 namespace touchsdk::testing {
@@ -63,32 +62,10 @@ inline std::vector<uint8_t> contactReport(uint8_t reportId, uint16_t x, uint16_t
     return report;
 }
 
-inline double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// CPU share of one core the whole process used over `span`.
-inline double cpuShareOver(std::chrono::milliseconds span) {
-    const double before = processCpuSeconds();
-    std::this_thread::sleep_for(span);
-    return (processCpuSeconds() - before) / (static_cast<double>(span.count()) / 1000.0);
-}
-
 // The library's threads (named tsd-*) alive now. Counting all threads would
 // also count a sanitizer's helper, which starts late.
 inline int threadCount() { return static_cast<int>(tsdtest::libraryThreads().size()); }
 
-// Waits for `done` with a generous bound; never used to judge speed.
-inline bool eventually(const std::function<bool()>& done,
-                       std::chrono::milliseconds bound = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using tsdtest::eventually;
 
 }  // namespace touchsdk::testing

@@ -6,13 +6,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "thread_list.h"
 
 namespace touchsdk {
@@ -94,11 +93,7 @@ TEST(HotplugWatcher, MonitorThatCannotBeSetUp) {
     for (const std::string& id : tsdtest::threadIds(tasks)) {
         if (before.count(id) == 0) started.insert(id);
     }
-    bool ended = false;
-    for (int i = 0; i < 2000 && !ended; ++i) {
-        ended = !anyStillListed(tasks, started);
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    const bool ended = tsdtest::eventually([&] { return !anyStillListed(tasks, started); });
     for (int fd : fillers) ::close(fd);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
     ::closedir(tasks);
