@@ -88,7 +88,7 @@ uint32_t readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBloc
     if (!recordFits(length, blockCount)) return kCommandFailed;
     std::vector<uint8_t> image(std::size_t{blockCount} * kBlockSize);
     for (uint16_t k = 0; k < blockCount; ++k) {
-        if (readBlock(handle, module, addressOfBlock(firstBlock, k), image.data() + k * kBlockSize,
+        if (readBlock(handle, module, addressOfBlock(firstBlock, k), image.data() + std::size_t{k} * kBlockSize,
                       kBlockSize) != kCommandOk) {
             return kCommandFailed;
         }
@@ -108,7 +108,7 @@ uint32_t writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlo
     if (length != 0) std::copy_n(record, length, image.begin() + 1);
     for (uint16_t k = 0; k < blockCount; ++k) {
         if (writeBlock(handle, module, addressOfBlock(firstBlock, k),
-                       image.data() + k * kBlockSize, kBlockSize) != kCommandOk) {
+                       image.data() + std::size_t{k} * kBlockSize, kBlockSize) != kCommandOk) {
             return kCommandFailed;
         }
     }
