@@ -204,7 +204,11 @@ TSD_API TsdResult TsdCreateCallbackManager(CallbackManagerHandle* manager,
 /* Register one callback per kind; it is called on the manager's dispatch
  * thread, one record at a time, in report order. Fails if that kind is
  * already registered. After an Unregister returns, that callback is never
- * called again. */
+ * called again.
+ * Reports wait for the dispatch thread in a backlog of at most 4096 reports
+ * (several seconds of a screen's stream). A callback slower than the screen
+ * lets it fill; from then on each new report drops the oldest waiting one,
+ * so callbacks see the most recent touches, still in report order. */
 TSD_API TsdResult TsdRegisterTouchCallback(CallbackManagerHandle manager, TouchCallback callback,
                                            void* context) TSD_NOEXCEPT;
 TSD_API TsdResult TsdUnregisterTouchCallback(CallbackManagerHandle manager) TSD_NOEXCEPT;

@@ -5,6 +5,7 @@
 
 #include "common/unique_fd.h"
 #include "touch/callback_slots.h"
+#include "touch/report_queue.h"
 #include "touch/sync_event.h"
 #include "touch/worker_thread.h"
 #include "touchsdk.h"
@@ -19,6 +20,7 @@ struct CallbackManager {
 
     TouchScreenHandle device;  // borrowed, never closed here
     CallbackSlots slots;       // indexed like ReportTable
+    BacklogStats backlog;      // of every delivery this manager ran
     // The delivery objects are all present or all absent. They are present
     // while delivery runs, and also after a stop requested from inside a
     // callback, until the next start or stop reaps the ended thread.
