@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 
+// A screen's report descriptor must declare the command report ID.
+#include "protocol/command_frame.h"
+
 namespace touchsdk {
 
 struct SupportedDevice {
