@@ -402,7 +402,7 @@ TEST_F(CallbackManagerTest, SlowCallbackMeetsABoundedBacklogThatDropsTheOldest) 
     ASSERT_EQ(TsdRegisterTouchCallback(manager, onSlowPoint, &slow), TSD_OK);
     constexpr int kReports = 3 * static_cast<int>(kReportBacklog);
     sendTouches(0x36, 0, kReports);
-    const BacklogStats& backlog = managerOf(manager)->backlog;
+    const BacklogStats& backlog = recordOf(manager)->backlog;
     ASSERT_TRUE(eventually([&] { return backlog.received == kReports; }));
     // The call under way may hold an older report; the one after it comes
     // from what the backlog kept: the newest kReportBacklog reports.
