@@ -79,7 +79,7 @@ build_one() {
     echo "== $arch: $(cd "$out" && echo *.deb) ($((SECONDS - start)) s)"
 }
 
-install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc
+install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev
 for arch in $archs; do
     [ "$arch" = "$build_arch" ] || scripts/cross/setup-host.sh >/dev/null
 done
