@@ -1,0 +1,416 @@
+"""Discovering, opening and commanding screens, and calibrating them."""
+from __future__ import annotations
+
+import ctypes
+import math
+import operator
+import os
+import threading
+import weakref
+from typing import Any, Callable, Iterable, List, Optional, Sequence, Set, Tuple, Union
+
+from . import _native, _unplug
+from ._delivery import Delivery
+from ._native import lib
+from ._stream import Stream
+from .errors import (CommandError, InvalidArgument, ScreenClosed, ScreenNotFound,
+                     ScreenUnplugged, StreamClosed)
+from .records import CalibrationPoint, CalibrationRange, ScreenInfo, TouchPoint, VirtualKeyEvent
+
+WORKING_MODES = range(0, 2)
+DATA_MODES = range(0, 5)
+HID_MODES = range(0, 3)
+MIN_CALIBRATION_POINTS = 3
+
+# Screens delivering to callbacks stay open, like running threads, even when
+# the application keeps no reference: the library still calls them.
+_delivering: Set[Screen] = set()
+_delivering_lock = threading.Lock()
+
+
+def screens() -> List[ScreenInfo]:
+    """The attached supported screens, in discovery order."""
+    found: List[ScreenInfo] = []
+
+    def collect(context: Any, syspath: Optional[bytes], serial: Optional[str]) -> None:
+        try:
+            if syspath:
+                found.append(ScreenInfo(os.fsdecode(syspath), serial))
+        except BaseException:  # noqa: B902 - nothing may unwind into C
+            pass
+
+    # Enumeration calls back on this very thread, before it returns.
+    lib.TsdEnumTouchScreensA(_native.EnumCallback(collect), None)
+    return found
+
+
+def open(screen: Union[str, ScreenInfo]) -> Screen:  # noqa: A001 - the natural name here
+    """Opens a screen by sysfs path (as screens() reports it; it begins with "/")
+    or by USB serial number. Use it in a with block, or close() it."""
+    if isinstance(screen, ScreenInfo):
+        return Screen(screen.path)
+    if not isinstance(screen, str) or not screen:
+        raise InvalidArgument("open screen", f"expected a sysfs path or serial number, "
+                              f"got {screen!r}")
+    if screen.startswith("/"):
+        return Screen(screen)
+    matches = [info for info in screens() if info.serial == screen]
+    if len(matches) != 1:
+        attached = ", ".join(f"{i.serial} ({i.path})" for i in screens()) or "none"
+        problem = "no screen has" if not matches else f"{len(matches)} screens have"
+        raise ScreenNotFound("open screen", f"{problem} serial number {screen!r}; "
+                             f"attached: {attached}")
+    return Screen(matches[0].path)
+
+
+class Screen:
+    """An open touch screen.
+
+    Commands (the modes, restart, calibration) run on the calling thread and
+    block until the screen has answered; they may be called from any thread.
+    Callbacks run on the library's dispatch thread ("tsd-dispatch"), one record
+    at a time in report order; an exception they raise is logged to the
+    "touchsdk" logger and delivery goes on. A screen with callbacks stays open
+    until closed, even without references to it. From inside one of its
+    callbacks a screen cannot be closed, nor subscribed to.
+    """
+
+    def __init__(self, path: str) -> None:
+        handle = ctypes.c_void_p()
+        if lib.TsdOpenTouchScreenA(os.fsencode(path), ctypes.byref(handle)) != _native.TSD_OK:
+            raise ScreenNotFound("open screen", "no supported screen there, or its node "
+                                 "cannot be opened (check the access rights of /dev/hidraw*)",
+                                 path)
+        self._path = path
+        self._handle: Optional[ctypes.c_void_p] = handle
+        self._unplugged = False
+        self._delivery = Delivery(handle, path)
+        self._streams: Set[Stream[Any]] = set()
+        self._streams_lock = threading.Lock()
+        self._preview: Optional[CalibrationPreview] = None
+        self._release = weakref.finalize(self, _release, id(self), handle, self._delivery)
+        myself = weakref.ref(self)
+
+        def unplugged() -> None:
+            screen = myself()
+            if screen is not None:
+                screen._on_unplug_event()
+
+        _unplug.follow(id(self), path, unplugged)
+
+    # ---- identity and lifetime ----------------------------------------------
+
+    @property
+    def path(self) -> str:
+        return self._path
+
+    @property
+    def serial(self) -> Optional[str]:
+        """The USB serial number, None if the screen has none."""
+        needed = ctypes.c_uint32()
+        handle = self._live("read serial number")
+        lib.TsdGetTouchScreenSerialNumber(handle, None, 0, ctypes.byref(needed))
+        if needed.value == 0:
+            return None
+        buffer = ctypes.create_unicode_buffer(needed.value // ctypes.sizeof(ctypes.c_wchar))
+        self._check("read serial number",
+                    lib.TsdGetTouchScreenSerialNumber(handle, buffer, needed.value, None))
+        return buffer.value
+
+    @property
+    def closed(self) -> bool:
+        return self._handle is None
+
+    @property
+    def unplugged(self) -> bool:
+        return self._unplugged
+
+    def close(self) -> None:
+        """Stops delivery (deleting the callback manager, as the library requires
+        before the handle goes), ends the streams and closes the screen."""
+        if self._handle is None:
+            return
+        self._delivery.close()
+        self._handle = None
+        self._release()
+        with _delivering_lock:
+            _delivering.discard(self)
+        self._end_streams(lambda: StreamClosed("read stream", "the screen was closed", self._path))
+
+    def __enter__(self) -> Screen:
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        state = "closed" if self.closed else "unplugged" if self._unplugged else "open"
+        return f"<touchsdk.Screen {self._path} {state}>"
+
+    # ---- modes and restart --------------------------------------------------
+
+    @property
+    def working_mode(self) -> int:
+        return self._get_mode("working", lib.TsdGetTouchScreenWorkingMode)
+
+    @working_mode.setter
+    def working_mode(self, mode: int) -> None:
+        self._set_mode("working", WORKING_MODES, lib.TsdSetTouchScreenWorkingMode, mode)
+
+    @property
+    def data_mode(self) -> int:
+        return self._get_mode("data", lib.TsdGetTouchScreenDataMode)
+
+    @data_mode.setter
+    def data_mode(self, mode: int) -> None:
+        self._set_mode("data", DATA_MODES, lib.TsdSetTouchScreenDataMode, mode)
+
+    @property
+    def hid_mode(self) -> int:
+        return self._get_mode("HID", lib.TsdGetTouchScreenHidMode)
+
+    @hid_mode.setter
+    def hid_mode(self, mode: int) -> None:
+        self._set_mode("HID", HID_MODES, lib.TsdSetTouchScreenHidMode, mode)
+
+    def restart(self) -> None:
+        """Asks the screen to restart; does not wait for it to come back."""
+        self._check("restart", lib.TsdRestartTouchScreen(self._live("restart")))
+
+    def _get_mode(self, name: str, function: Callable[..., int]) -> int:
+        operation = f"get {name} mode"
+        mode = ctypes.c_uint8()
+        self._check(operation, function(self._live(operation), ctypes.byref(mode)))
+        return mode.value
+
+    def _set_mode(self, name: str, valid: range, function: Callable[..., int], mode: int) -> None:
+        operation = f"set {name} mode"
+        value = _integer(operation, mode)
+        if value not in valid:
+            raise InvalidArgument(operation, f"{mode!r} is not a {name} mode "
+                                  f"({valid.start} to {valid.stop - 1})", self._path)
+        self._check(operation, function(self._live(operation), value))
+
+    # ---- delivery ------------------------------------------------------------
+
+    def on_touch(self, callback: Callable[[TouchPoint], None]) -> Subscription:
+        """Calls `callback` with every touch point until the subscription is cancelled."""
+        return self._subscribe("touch", callback)
+
+    def on_raw_touch(self, callback: Callable[[TouchPoint], None]) -> Subscription:
+        """Calls `callback` with every raw (uncalibrated) touch point."""
+        return self._subscribe("raw touch", callback)
+
+    def on_diagnosis(self, callback: Callable[[bytes], None]) -> Subscription:
+        """Calls `callback` with the 63 bytes of every diagnosis report."""
+        return self._subscribe("diagnosis", callback)
+
+    def on_virtual_key(self, callback: Callable[[VirtualKeyEvent], None]) -> Subscription:
+        """Calls `callback` with every virtual key press and release."""
+        return self._subscribe("virtual key", callback)
+
+    def touches(self, maxsize: int = 4096) -> Stream[TouchPoint]:
+        """A stream of touch points from now on (see Stream)."""
+        return self._stream("touch", maxsize)
+
+    def raw_touches(self, maxsize: int = 4096) -> Stream[TouchPoint]:
+        return self._stream("raw touch", maxsize)
+
+    def diagnoses(self, maxsize: int = 1024) -> Stream[bytes]:
+        return self._stream("diagnosis", maxsize)
+
+    def virtual_keys(self, maxsize: int = 256) -> Stream[VirtualKeyEvent]:
+        return self._stream("virtual key", maxsize)
+
+    def _subscribe(self, kind: str, callback: Callable[[Any], None]) -> Subscription:
+        if not callable(callback):
+            raise InvalidArgument(f"subscribe to {kind}", f"{callback!r} is not callable",
+                                  self._path)
+        self._live(f"subscribe to {kind}")
+        self._delivery.subscribe(kind, callback)
+        with _delivering_lock:
+            _delivering.add(self)
+        return Subscription(self, kind, callback)
+
+    def _unsubscribe(self, kind: str, callback: Callable[[Any], None]) -> None:
+        if self._handle is None:
+            return
+        self._delivery.unsubscribe(kind, callback)
+        if not self._delivery.delivering:
+            with _delivering_lock:
+                _delivering.discard(self)
+
+    def _stream(self, kind: str, maxsize: int) -> Stream[Any]:
+        def detach(stream: Stream[Any]) -> None:
+            with self._streams_lock:
+                self._streams.discard(stream)
+            self._unsubscribe(kind, stream.put)
+
+        stream: Stream[Any] = Stream(maxsize, detach)
+        self._subscribe(kind, stream.put)
+        with self._streams_lock:
+            self._streams.add(stream)
+        if self._unplugged:  # gone between the check and the subscription
+            stream.finish(self._unplugged_error)
+        return stream
+
+    def _on_unplug_event(self) -> None:
+        self._unplugged = True
+        self._end_streams(self._unplugged_error)
+
+    def _unplugged_error(self) -> ScreenUnplugged:
+        return ScreenUnplugged("read stream", "the screen was unplugged", self._path)
+
+    def _end_streams(self, end: Callable[[], Any]) -> None:
+        with self._streams_lock:
+            streams = list(self._streams)
+        for stream in streams:
+            stream.finish(end)
+
+    # ---- calibration ------------------------------------------------------------
+
+    def calibrate(self, points: Iterable[Union[CalibrationPoint, Sequence[float]]],
+                  range: Union[CalibrationRange, Sequence[float]]) -> CalibrationPreview:  # noqa: A002
+        """Fits a calibration from (touch x, touch y, target x, target y) samples,
+        targets given in `range` (x begin, x end, y begin, y end), and switches the
+        screen to it as a preview: apply() keeps it, cancel() returns to the
+        calibration in force. Leaving a with block without apply() cancels.
+        3 to 5 points give a linear fit, 6 to 9 quadratic, 10 or more cubic."""
+        operation = "preview calibration"
+        samples = [_calibration_point(operation, p) for p in points]
+        if len(samples) < MIN_CALIBRATION_POINTS:
+            raise InvalidArgument(operation, f"{len(samples)} points given, at least "
+                                  f"{MIN_CALIBRATION_POINTS} are needed", self._path)
+        if len(samples) > 0xFFFFFFFF:
+            raise InvalidArgument(operation, "too many points", self._path)
+        bounds = CalibrationRange(*_floats(operation, "range", range, 4))
+        if bounds.x_begin == bounds.x_end or bounds.y_begin == bounds.y_end:
+            raise InvalidArgument(operation, f"the range {tuple(bounds)} is empty on an axis",
+                                  self._path)
+        array = (_native.CalibrationPoint * len(samples))(*samples)
+        self._check(operation, lib.TsdCalibrationFullScreenPreview(
+            self._live(operation), *bounds, array, len(samples)))
+        if self._preview is not None:
+            self._preview._superseded = True
+        self._preview = CalibrationPreview(self)
+        return self._preview
+
+    def reset_calibration(self) -> None:
+        """Replaces the calibration in force by none and ends any preview."""
+        operation = "reset calibration"
+        self._check(operation, lib.TsdCalibrationReset(self._live(operation)))
+        if self._preview is not None:
+            self._preview._superseded = True
+            self._preview = None
+
+    # ---- helpers -----------------------------------------------------------------
+
+    def _live(self, operation: str) -> ctypes.c_void_p:
+        if self._handle is None:
+            raise ScreenClosed(operation, "the screen is closed", self._path)
+        if self._unplugged:
+            raise ScreenUnplugged(operation, "the screen was unplugged", self._path)
+        return self._handle
+
+    def _check(self, operation: str, result: int) -> None:
+        if result != _native.TSD_OK:
+            if self._unplugged:
+                raise ScreenUnplugged(operation, "the screen was unplugged", self._path)
+            raise CommandError(operation, "the screen refused or did not answer", self._path)
+
+
+class CalibrationPreview:
+    """A calibration the screen shows on trial. Exactly one of apply() and
+    cancel() takes effect; in a with block, leaving without apply() cancels."""
+
+    def __init__(self, screen: Screen) -> None:
+        self._screen = screen
+        self._settled: Optional[str] = None
+        self._superseded = False
+
+    @property
+    def pending(self) -> bool:
+        return self._settled is None and not self._superseded
+
+    def apply(self) -> None:
+        """Makes the preview the screen's calibration."""
+        self._settle("apply", lib.TsdCalibrationApplyPreview)
+
+    def cancel(self) -> None:
+        """Returns the screen to the calibration it had before the preview."""
+        self._settle("cancel", lib.TsdCalibrationCancelPreview)
+
+    def _settle(self, verb: str, function: Callable[..., int]) -> None:
+        operation = f"{verb} calibration preview"
+        if self._superseded:
+            raise InvalidArgument(operation, "a later calibrate() or reset replaced this "
+                                  "preview", self._screen.path)
+        if self._settled is not None:
+            raise InvalidArgument(operation, f"the preview was already {self._settled}ed",
+                                  self._screen.path)
+        self._screen._check(operation, function(self._screen._live(operation)))
+        self._settled = verb
+        self._screen._preview = None
+
+    def __enter__(self) -> CalibrationPreview:
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        if self.pending and not self._screen.closed and not self._screen.unplugged:
+            self.cancel()
+
+
+class Subscription:
+    """A callback subscribed to a screen's records; cancel() stops it. Usable as
+    a context manager."""
+
+    def __init__(self, screen: Screen, kind: str, callback: Callable[[Any], None]) -> None:
+        self._screen: Optional[Screen] = screen
+        self._kind = kind
+        self._callback = callback
+
+    def cancel(self) -> None:
+        screen, self._screen = self._screen, None
+        if screen is not None:
+            screen._unsubscribe(self._kind, self._callback)
+
+    def __enter__(self) -> Subscription:
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.cancel()
+
+
+def _release(token: int, handle: ctypes.c_void_p, delivery: Delivery) -> None:
+    """Closes in the order the library requires: callback manager, then screen."""
+    _unplug.forget(token)
+    delivery.close()
+    lib.TsdCloseTouchScreen(handle)
+
+
+def _integer(operation: str, value: Any) -> int:
+    if isinstance(value, bool):
+        raise InvalidArgument(operation, f"expected an integer, got {value!r}")
+    try:
+        return operator.index(value)
+    except TypeError:
+        raise InvalidArgument(operation, f"expected an integer, got {value!r}") from None
+
+
+def _floats(operation: str, what: str, values: Any, count: int) -> Tuple[float, ...]:
+    """The values as the library will see them (32-bit floats), all finite."""
+    try:
+        items = tuple(values)
+        if len(items) != count:
+            raise ValueError
+        converted = tuple(ctypes.c_float(float(v)).value for v in items)
+    except (TypeError, ValueError):
+        raise InvalidArgument(operation, f"{what} must be {count} numbers, got {values!r}") \
+            from None
+    if not all(math.isfinite(v) for v in converted):
+        raise InvalidArgument(operation, f"{what} {items} is not finite in 32-bit floats")
+    return converted
+
+
+def _calibration_point(operation: str, point: Any) -> _native.CalibrationPoint:
+    return _native.CalibrationPoint(*_floats(operation, "point", point, 4))
