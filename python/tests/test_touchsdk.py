@@ -178,8 +178,9 @@ def test_unplug_while_iterating_and_hotplug(control) -> None:
 
         def iterate() -> None:
             try:
-                for _ in stream:
-                    control("unplug 1")
+                for number, _ in enumerate(stream):
+                    if number == 0:
+                        control("unplug 1")
             except BaseException as error:  # noqa: B902 - handed to the test thread
                 ended.append(error)
 
