@@ -8,7 +8,6 @@ with TSD_CONTROL=FIFO and TOUCHSDK_LIBRARY pointing at the built library.
 from __future__ import annotations
 
 import gc
-import logging
 import os
 import queue
 import re

@@ -2,14 +2,14 @@
 from __future__ import annotations
 
 import ctypes
-import math
 import operator
 import os
 import threading
 import weakref
-from typing import Any, Callable, Iterable, List, Optional, Sequence, Set, Tuple, Union
+from typing import Any, Callable, Iterable, List, Optional, Sequence, Set, Union
 
-from . import _native, _unplug
+from . import _calibration, _native, _unplug
+from ._calibration import CalibrationPreview
 from ._delivery import Delivery
 from ._native import lib
 from ._stream import Stream
@@ -20,7 +20,6 @@ from .records import CalibrationPoint, CalibrationRange, ScreenInfo, TouchPoint,
 WORKING_MODES = range(0, 2)
 DATA_MODES = range(0, 5)
 HID_MODES = range(0, 3)
-MIN_CALIBRATION_POINTS = 3
 
 # Screens delivering to callbacks stay open, like running threads, even when
 # the application keeps no reference: the library still calls them.
@@ -277,19 +276,9 @@ class Screen:
         calibration in force. Leaving a with block without apply() cancels.
         3 to 5 points give a linear fit, 6 to 9 quadratic, 10 or more cubic."""
         operation = "preview calibration"
-        samples = [_calibration_point(operation, p) for p in points]
-        if len(samples) < MIN_CALIBRATION_POINTS:
-            raise InvalidArgument(operation, f"{len(samples)} points given, at least "
-                                  f"{MIN_CALIBRATION_POINTS} are needed", self._path)
-        if len(samples) > 0xFFFFFFFF:
-            raise InvalidArgument(operation, "too many points", self._path)
-        bounds = CalibrationRange(*_floats(operation, "range", range, 4))
-        if bounds.x_begin == bounds.x_end or bounds.y_begin == bounds.y_end:
-            raise InvalidArgument(operation, f"the range {tuple(bounds)} is empty on an axis",
-                                  self._path)
-        array = (_native.CalibrationPoint * len(samples))(*samples)
+        samples, bounds = _calibration.check(operation, points, range, self._path)
         self._check(operation, lib.TsdCalibrationFullScreenPreview(
-            self._live(operation), *bounds, array, len(samples)))
+            self._live(operation), *bounds, samples, len(samples)))
         if self._preview is not None:
             self._preview._superseded = True
         self._preview = CalibrationPreview(self)
@@ -317,47 +306,6 @@ class Screen:
             if self._unplugged:
                 raise ScreenUnplugged(operation, "the screen was unplugged", self._path)
             raise CommandError(operation, "the screen refused or did not answer", self._path)
-
-
-class CalibrationPreview:
-    """A calibration the screen shows on trial. Exactly one of apply() and
-    cancel() takes effect; in a with block, leaving without apply() cancels."""
-
-    def __init__(self, screen: Screen) -> None:
-        self._screen = screen
-        self._settled: Optional[str] = None
-        self._superseded = False
-
-    @property
-    def pending(self) -> bool:
-        return self._settled is None and not self._superseded
-
-    def apply(self) -> None:
-        """Makes the preview the screen's calibration."""
-        self._settle("apply", lib.TsdCalibrationApplyPreview)
-
-    def cancel(self) -> None:
-        """Returns the screen to the calibration it had before the preview."""
-        self._settle("cancel", lib.TsdCalibrationCancelPreview)
-
-    def _settle(self, verb: str, function: Callable[..., int]) -> None:
-        operation = f"{verb} calibration preview"
-        if self._superseded:
-            raise InvalidArgument(operation, "a later calibrate() or reset replaced this "
-                                  "preview", self._screen.path)
-        if self._settled is not None:
-            raise InvalidArgument(operation, f"the preview was already {self._settled}ed",
-                                  self._screen.path)
-        self._screen._check(operation, function(self._screen._live(operation)))
-        self._settled = verb
-        self._screen._preview = None
-
-    def __enter__(self) -> CalibrationPreview:
-        return self
-
-    def __exit__(self, *exc_info: object) -> None:
-        if self.pending and not self._screen.closed and not self._screen.unplugged:
-            self.cancel()
 
 
 class Subscription:
@@ -395,22 +343,3 @@ def _integer(operation: str, value: Any) -> int:
         return operator.index(value)
     except TypeError:
         raise InvalidArgument(operation, f"expected an integer, got {value!r}") from None
-
-
-def _floats(operation: str, what: str, values: Any, count: int) -> Tuple[float, ...]:
-    """The values as the library will see them (32-bit floats), all finite."""
-    try:
-        items = tuple(values)
-        if len(items) != count:
-            raise ValueError
-        converted = tuple(ctypes.c_float(float(v)).value for v in items)
-    except (TypeError, ValueError):
-        raise InvalidArgument(operation, f"{what} must be {count} numbers, got {values!r}") \
-            from None
-    if not all(math.isfinite(v) for v in converted):
-        raise InvalidArgument(operation, f"{what} {items} is not finite in 32-bit floats")
-    return converted
-
-
-def _calibration_point(operation: str, point: Any) -> _native.CalibrationPoint:
-    return _native.CalibrationPoint(*_floats(operation, "point", point, 4))
