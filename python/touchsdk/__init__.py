@@ -25,8 +25,9 @@ import atexit
 
 from ._native import version
 from ._stream import Stream
-from .errors import (CallbackContextError, CommandError, Error, InvalidArgument, ScreenClosed,
-                     ScreenNotFound, ScreenUnplugged, StreamClosed)
+from .errors import (CallbackContextError, CommandError, Error, InvalidArgument,
+                     ScreenAccessDenied, ScreenClosed, ScreenNotFound, ScreenUnplugged,
+                     StreamClosed)
 from .hotplug import Watcher, hotplug_events, watch
 from .records import (CalibrationPoint, CalibrationRange, HotplugAction, HotplugEvent,
                       ScreenInfo, TouchPoint, VirtualKeyEvent)
@@ -37,7 +38,7 @@ from . import hotplug as _hotplug, screen as _screen
 __all__ = [
     "CalibrationPoint", "CalibrationPreview", "CalibrationRange", "CallbackContextError",
     "CommandError", "DATA_MODES", "Error", "HID_MODES", "HotplugAction", "HotplugEvent",
-    "InvalidArgument", "Screen", "ScreenClosed", "ScreenInfo", "ScreenNotFound",
+    "InvalidArgument", "Screen", "ScreenAccessDenied", "ScreenClosed", "ScreenInfo", "ScreenNotFound",
     "ScreenUnplugged", "Stream", "StreamClosed", "Subscription", "TouchPoint",
     "VirtualKeyEvent", "WORKING_MODES", "Watcher", "hotplug_events", "open", "screens",
     "version", "watch",

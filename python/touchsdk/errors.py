@@ -26,6 +26,10 @@ class ScreenNotFound(Error, LookupError):
     """No attached screen matches the path or serial number asked for."""
 
 
+class ScreenAccessDenied(Error, PermissionError):
+    """The screen's /dev/hidraw node may not be opened for reading and writing."""
+
+
 class ScreenClosed(Error):
     """The screen was closed; open it again to use it."""
 

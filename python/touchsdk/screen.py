@@ -13,8 +13,8 @@ from ._calibration import CalibrationPreview
 from ._delivery import Delivery
 from ._native import lib
 from ._stream import Stream
-from .errors import (CommandError, InvalidArgument, ScreenClosed, ScreenNotFound,
-                     ScreenUnplugged, StreamClosed)
+from .errors import (CommandError, Error, InvalidArgument, ScreenAccessDenied, ScreenClosed,
+                     ScreenNotFound, ScreenUnplugged, StreamClosed)
 from .records import CalibrationPoint, CalibrationRange, ScreenInfo, TouchPoint, VirtualKeyEvent
 
 WORKING_MODES = range(0, 2)
@@ -77,9 +77,7 @@ class Screen:
     def __init__(self, path: str) -> None:
         handle = ctypes.c_void_p()
         if lib.TsdOpenTouchScreenA(os.fsencode(path), ctypes.byref(handle)) != _native.TSD_OK:
-            raise ScreenNotFound("open screen", "no supported screen there, or its node "
-                                 "cannot be opened (check the access rights of /dev/hidraw*)",
-                                 path)
+            raise _open_failure(path)
         self._path = path
         self._handle: Optional[ctypes.c_void_p] = handle
         self._unplugged = False
@@ -334,6 +332,17 @@ def _release(token: int, handle: ctypes.c_void_p, delivery: Delivery) -> None:
     _unplug.forget(token)
     delivery.close()
     lib.TsdCloseTouchScreen(handle)
+
+
+def _open_failure(path: str) -> Error:
+    # The library answers only "failed"; the common cause in the field is a
+    # node the user may not open, which deserves its own answer and its fix.
+    node = "/dev/" + os.path.basename(path.rstrip("/"))
+    if os.path.exists(node) and not os.access(node, os.R_OK | os.W_OK):
+        return ScreenAccessDenied("open screen", f"no read-write access to {node}: grant it "
+                                  f"with a udev rule (TAG+=\"uaccess\" for the seat's user, or "
+                                  f"GROUP= with MODE=\"0660\" for a service)", path)
+    return ScreenNotFound("open screen", "no supported screen there", path)
 
 
 def _integer(operation: str, value: Any) -> int:
