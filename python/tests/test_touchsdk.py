@@ -202,7 +202,8 @@ def test_unplug_while_iterating_and_hotplug(control) -> None:
 
 
 @pytest.mark.parametrize("library, message", [
-    ("/nonexistent/libtouchsdk.so.1", "looked for /nonexistent/libtouchsdk.so.1 .*TOUCHSDK_LIBRARY"),
+    ("/nonexistent/libtouchsdk.so.1",
+     "looked for /nonexistent/libtouchsdk.so.1 .*TOUCHSDK_LIBRARY"),
     ("libm.so.6", "libm.so.6 is not the touchsdk library: it lacks TsdGetSdkVersion"),
 ])
 def test_loading_failure_says_what_and_how(library: str, message: str) -> None:

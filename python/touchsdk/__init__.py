@@ -38,7 +38,8 @@ from . import hotplug as _hotplug, screen as _screen
 __all__ = [
     "CalibrationPoint", "CalibrationPreview", "CalibrationRange", "CallbackContextError",
     "CommandError", "DATA_MODES", "Error", "HID_MODES", "HotplugAction", "HotplugEvent",
-    "InvalidArgument", "Screen", "ScreenAccessDenied", "ScreenClosed", "ScreenInfo", "ScreenNotFound",
+    "InvalidArgument", "Screen", "ScreenAccessDenied", "ScreenClosed", "ScreenInfo",
+    "ScreenNotFound",
     "ScreenUnplugged", "Stream", "StreamClosed", "Subscription", "TouchPoint",
     "VirtualKeyEvent", "WORKING_MODES", "Watcher", "hotplug_events", "open", "screens",
     "version", "watch",

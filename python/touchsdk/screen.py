@@ -267,7 +267,8 @@ class Screen:
     # ---- calibration ------------------------------------------------------------
 
     def calibrate(self, points: Iterable[Union[CalibrationPoint, Sequence[float]]],
-                  range: Union[CalibrationRange, Sequence[float]]) -> CalibrationPreview:  # noqa: A002
+                  range: Union[CalibrationRange, Sequence[float]],  # noqa: A002
+                  ) -> CalibrationPreview:
         """Fits a calibration from (touch x, touch y, target x, target y) samples,
         targets given in `range` (x begin, x end, y begin, y end), and switches the
         screen to it as a preview: apply() keeps it, cancel() returns to the
