@@ -62,7 +62,7 @@ class CalibrationPreview:
         if self._settled is not None:
             raise InvalidArgument(operation, f"the preview was already {self._settled}",
                                   self._screen.path)
-        self._screen._check(operation, function(self._screen._live(operation)))
+        self._screen._call(operation, function)
         self._settled = done
         self._screen._preview = None
 

@@ -8,7 +8,7 @@ import queue
 import threading
 from typing import Any, Callable, Deque, Generic, Iterator, Optional, TypeVar
 
-from .errors import Error, StreamClosed
+from .errors import Error, InvalidArgument, StreamClosed
 
 log = logging.getLogger("touchsdk")
 _current = threading.local()
@@ -50,7 +50,7 @@ class Stream(Generic[T]):
 
     def __init__(self, maxsize: int, detach: Callable[[Stream[T]], None]) -> None:
         if maxsize < 1:
-            raise ValueError("maxsize must be at least 1")
+            raise InvalidArgument("open stream", f"maxsize must be at least 1, not {maxsize}")
         self._items: Deque[T] = collections.deque()
         self._maxsize = maxsize
         self._changed = threading.Condition()

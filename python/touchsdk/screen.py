@@ -1,12 +1,13 @@
 """Discovering, opening and commanding screens, and calibrating them."""
 from __future__ import annotations
 
+import contextlib
 import ctypes
 import operator
 import os
 import threading
 import weakref
-from typing import Any, Callable, Iterable, List, Optional, Sequence, Set, Union
+from typing import Any, Callable, Iterable, Iterator, List, Optional, Sequence, Set, Union
 
 from . import _calibration, _native, _unplug
 from ._calibration import CalibrationPreview
@@ -79,7 +80,10 @@ class Screen:
         if lib.TsdOpenTouchScreenA(os.fsencode(path), ctypes.byref(handle)) != _native.TSD_OK:
             raise _open_failure(path)
         self._path = path
-        self._handle: Optional[ctypes.c_void_p] = handle
+        self._handle: Optional[ctypes.c_void_p] = handle  # None once closed
+        self._state = threading.Condition()  # guards _closing and _users
+        self._closing = False
+        self._users = 0  # calls using the handle now
         self._unplugged = False
         self._delivery = Delivery(handle, path)
         self._streams: Set[Stream[Any]] = set()
@@ -94,6 +98,8 @@ class Screen:
                 screen._on_unplug_event()
 
         _unplug.follow(id(self), path, unplugged)
+        if not os.path.exists(path):  # gone before the watcher listened
+            self._unplugged = True
 
     # ---- identity and lifetime ----------------------------------------------
 
@@ -105,14 +111,14 @@ class Screen:
     def serial(self) -> Optional[str]:
         """The USB serial number, None if the screen has none."""
         needed = ctypes.c_uint32()
-        handle = self._live("read serial number")
-        lib.TsdGetTouchScreenSerialNumber(handle, None, 0, ctypes.byref(needed))
+        with self._use("read serial number") as handle:
+            lib.TsdGetTouchScreenSerialNumber(handle, None, 0, ctypes.byref(needed))
         if needed.value == 0:
             return None
         buffer = ctypes.create_unicode_buffer(needed.value // ctypes.sizeof(ctypes.c_wchar))
-        self._check("read serial number",
-                    lib.TsdGetTouchScreenSerialNumber(handle, buffer, needed.value, None))
-        return buffer.value
+        self._call("read serial number", lib.TsdGetTouchScreenSerialNumber, buffer,
+                   needed.value, None)
+        return buffer.value or None
 
     @property
     def closed(self) -> bool:
@@ -125,9 +131,18 @@ class Screen:
     def close(self) -> None:
         """Stops delivery (deleting the callback manager, as the library requires
         before the handle goes), ends the streams and closes the screen."""
-        if self._handle is None:
-            return
-        self._delivery.close()
+        with self._state:
+            if self._handle is None or self._closing:
+                return
+            self._closing = True
+            # A command running on another thread still uses the handle.
+            self._state.wait_for(lambda: self._users == 0)
+        try:
+            self._delivery.close()
+        except BaseException:
+            with self._state:
+                self._closing = False
+            raise
         self._handle = None
         self._release()
         with _delivering_lock:
@@ -172,12 +187,12 @@ class Screen:
 
     def restart(self) -> None:
         """Asks the screen to restart; does not wait for it to come back."""
-        self._check("restart", lib.TsdRestartTouchScreen(self._live("restart")))
+        self._call("restart", lib.TsdRestartTouchScreen)
 
     def _get_mode(self, name: str, function: Callable[..., int]) -> int:
         operation = f"get {name} mode"
         mode = ctypes.c_uint8()
-        self._check(operation, function(self._live(operation), ctypes.byref(mode)))
+        self._call(operation, function, ctypes.byref(mode))
         return mode.value
 
     def _set_mode(self, name: str, valid: range, function: Callable[..., int], mode: int) -> None:
@@ -186,7 +201,7 @@ class Screen:
         if value not in valid:
             raise InvalidArgument(operation, f"{mode!r} is not a {name} mode "
                                   f"({valid.start} to {valid.stop - 1})", self._path)
-        self._check(operation, function(self._live(operation), value))
+        self._call(operation, function, value)
 
     # ---- delivery ------------------------------------------------------------
 
@@ -223,8 +238,8 @@ class Screen:
         if not callable(callback):
             raise InvalidArgument(f"subscribe to {kind}", f"{callback!r} is not callable",
                                   self._path)
-        self._live(f"subscribe to {kind}")
-        self._delivery.subscribe(kind, callback)
+        with self._use(f"subscribe to {kind}"):
+            self._delivery.subscribe(kind, callback)
         with _delivering_lock:
             _delivering.add(self)
         return Subscription(self, kind, callback)
@@ -276,8 +291,8 @@ class Screen:
         3 to 5 points give a linear fit, 6 to 9 quadratic, 10 or more cubic."""
         operation = "preview calibration"
         samples, bounds = _calibration.check(operation, points, range, self._path)
-        self._check(operation, lib.TsdCalibrationFullScreenPreview(
-            self._live(operation), *bounds, samples, len(samples)))
+        self._call(operation, lib.TsdCalibrationFullScreenPreview, *bounds, samples,
+                   len(samples))
         if self._preview is not None:
             self._preview._superseded = True
         self._preview = CalibrationPreview(self)
@@ -286,21 +301,32 @@ class Screen:
     def reset_calibration(self) -> None:
         """Replaces the calibration in force by none and ends any preview."""
         operation = "reset calibration"
-        self._check(operation, lib.TsdCalibrationReset(self._live(operation)))
+        self._call(operation, lib.TsdCalibrationReset)
         if self._preview is not None:
             self._preview._superseded = True
             self._preview = None
 
     # ---- helpers -----------------------------------------------------------------
 
-    def _live(self, operation: str) -> ctypes.c_void_p:
-        if self._handle is None:
-            raise ScreenClosed(operation, "the screen is closed", self._path)
-        if self._unplugged:
-            raise ScreenUnplugged(operation, "the screen was unplugged", self._path)
-        return self._handle
+    @contextlib.contextmanager
+    def _use(self, operation: str) -> Iterator[ctypes.c_void_p]:
+        """The handle, which close() waits to free until no call uses it."""
+        with self._state:
+            if self._handle is None or self._closing:
+                raise ScreenClosed(operation, "the screen is closed", self._path)
+            if self._unplugged:
+                raise ScreenUnplugged(operation, "the screen was unplugged", self._path)
+            self._users += 1
+        try:
+            yield self._handle
+        finally:
+            with self._state:
+                self._users -= 1
+                self._state.notify_all()
 
-    def _check(self, operation: str, result: int) -> None:
+    def _call(self, operation: str, function: Callable[..., int], *arguments: Any) -> None:
+        with self._use(operation) as handle:
+            result = function(handle, *arguments)
         if result != _native.TSD_OK:
             if self._unplugged:
                 raise ScreenUnplugged(operation, "the screen was unplugged", self._path)
