@@ -4,9 +4,6 @@
 //   tsd-emulate [--screens N] [--vendor V --product P] [--serial S]
 //               [--touch] [--rate HZ] -- program [arguments...]
 //
-// Screens get the serial numbers EMU000001, EMU000002, ... in plug order, as
-// real screens differ in theirs; --serial gives every screen the same one.
-//
 // The screens appear to the program as USB hidraw devices: discovery finds
 // them, commands get answers, calibration is stored and applied, and with
 // --touch each screen streams a contact sweeping across it until the program
@@ -34,7 +31,6 @@ namespace {
 struct Options {
     unsigned screens = 1;
     tsdemu::ScreenIdentity identity;
-    bool serialGiven = false;
     bool touch = false;
     double rateHz = 100.0;
     char** program = nullptr;
@@ -68,7 +64,6 @@ bool parse(int argc, char** argv, Options& options) {
             options.identity.productId = parseHex(argv[++i]);
         } else if (arg == "--serial" && hasValue) {
             options.identity.serial = std::string(argv[++i]);
-            options.serialGiven = true;
         } else if (arg == "--rate" && hasValue) {
             options.rateHz = std::strtod(argv[++i], nullptr);
         } else {
@@ -106,16 +101,6 @@ void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool
     }
 }
 
-tsdemu::ScreenIdentity identityOf(const Options& options, unsigned index) {
-    tsdemu::ScreenIdentity identity = options.identity;
-    if (!options.serialGiven) {
-        char serial[16];
-        std::snprintf(serial, sizeof serial, "EMU%06u", index + 1);
-        identity.serial = std::string(serial);
-    }
-    return identity;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,7 +112,7 @@ int main(int argc, char** argv) {
     tsdemu::Testbed testbed;
     std::vector<tsdemu::EmulatedScreen*> screens;
     for (unsigned i = 0; i < options.screens; ++i) {
-        screens.push_back(&testbed.plug(identityOf(options, i)));
+        screens.push_back(&testbed.plug(options.identity));
         std::fprintf(stderr, "tsd-emulate: screen %s at %s\n", screens.back()->devnode().c_str(),
                      screens.back()->syspath().c_str());
     }
