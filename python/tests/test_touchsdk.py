@@ -102,7 +102,10 @@ def test_touches_reach_callbacks_and_streams(control, caplog) -> None:
 
         screen.on_touch(broken)
         subscription = screen.on_touch(record)
-        with screen.touches() as stream:
+        with screen.touches() as stream, screen.virtual_keys() as keys:
+            control("key 0 3 1", "key 0 3 0")
+            assert [keys.get(timeout=TIMEOUT) for _ in range(2)] == [
+                touchsdk.VirtualKeyEvent(3, True), touchsdk.VirtualKeyEvent(3, False)]
             tap(control, 0, 1200, 3400)
             pulled = next_down(stream)
             assert (pulled.id, pulled.x, pulled.y) == (CONTACT, 1200, 3400)
@@ -140,10 +143,12 @@ def test_callbacks_survive_the_garbage_collector(control) -> None:
 def test_calibration_preview_apply_cancel(control) -> None:
     # Targets at half the touch position plus 100 in x: a fit the screen applies.
     halved = [(x, y, x / 2 + 100, y / 2) for x in (0, 4000) for y in (0, 4000)]
-    with touchsdk.open("EMU000001") as screen, screen.touches() as stream:
+    with touchsdk.open("EMU000001") as screen, screen.touches() as stream, \
+            screen.raw_touches() as raw:
         def touched_at(x: float, y: float) -> tuple:
             tap(control, 0, x, y)
-            point = next_down(stream)
+            point, measured = next_down(stream), next_down(raw)
+            assert (measured.x, measured.y) == (x, y)  # raw touches bypass calibration
             return point.x, point.y
 
         screen.reset_calibration()
