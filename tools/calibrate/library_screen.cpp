@@ -14,6 +14,9 @@
 namespace tsdcal {
 namespace {
 
+// How often, while waiting, the screen's presence is looked at.
+constexpr int kPresenceCheckMs = 1000;
+
 void collectFirst(void* context, const char* syspath, const wchar_t*) {
     auto* found = static_cast<std::string*>(context);
     if (found->empty() && syspath != nullptr) *found = syspath;
@@ -111,6 +114,8 @@ std::deque<TouchSample> LibraryScreen::take(bool& gone) {
     return out;
 }
 
+bool LibraryScreen::present() const { return ::access(syspath_.c_str(), F_OK) == 0; }
+
 void LibraryScreen::wake() {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
@@ -169,7 +174,7 @@ InputEvent EventLoop::next(int64_t deadlineMs) {
         if (gone_) return {InputEvent::Kind::kScreenGone, {}};
         const int64_t left = deadlineMs - nowMs();
         if (left <= 0) return {InputEvent::Kind::kTimedOut, {}};
-        int wait = static_cast<int>(std::min<int64_t>(left, 60000));
+        int wait = static_cast<int>(std::min<int64_t>(left, kPresenceCheckMs));
         if (display_.pumpIntervalMs() >= 0) wait = std::min(wait, display_.pumpIntervalMs());
         pollfd fds[3] = {{screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0},
                          {display_.inputFd(), POLLIN, 0}};
@@ -177,6 +182,10 @@ InputEvent EventLoop::next(int64_t deadlineMs) {
         if ((fds[0].revents & POLLIN) != 0) {
             std::deque<TouchSample> arrived = screen_.take(gone_);
             pending_.insert(pending_.end(), arrived.begin(), arrived.end());
+        }
+        if (nowMs() - lastPresenceCheckMs_ >= kPresenceCheckMs) {
+            lastPresenceCheckMs_ = nowMs();
+            if (!screen_.present()) gone_ = true;
         }
     }
 }

@@ -35,6 +35,9 @@ public:
     int fd() const { return wakeFd_; }
     // Takes the queued touches; `gone` becomes true once the screen left.
     std::deque<TouchSample> take(bool& gone);
+    // Whether the device is still there: the hot-plug notification may be
+    // late or lost (a monitor that cannot see the removal).
+    bool present() const;
 
 private:
     LibraryScreen() = default;
@@ -70,6 +73,7 @@ private:
     SignalPipe& signals_;
     std::deque<TouchSample> pending_;
     bool gone_ = false;
+    int64_t lastPresenceCheckMs_ = 0;
 };
 
 int64_t steadyNowMs();
