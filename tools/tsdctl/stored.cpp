@@ -10,13 +10,10 @@
 
 namespace tsdctl {
 
-using touchsdk::kCommandOk;
-
 std::optional<std::vector<uint8_t>> moduleList(TouchScreenHandle handle) {
     std::array<uint8_t, 255> list{};
     auto count = static_cast<uint8_t>(list.size());
-    if (touchsdk::getModuleList(handle, touchsdk::kControllerModule, list.data(), &count) !=
-        kCommandOk) {
+    if (!touchsdk::getModuleList(handle, touchsdk::kControllerModule, list.data(), &count)) {
         return std::nullopt;
     }
     return std::vector<uint8_t>(list.begin(), list.begin() + count);
@@ -24,7 +21,7 @@ std::optional<std::vector<uint8_t>> moduleList(TouchScreenHandle handle) {
 
 std::optional<touchsdk::CalibrationRange> screenRange(TouchScreenHandle handle) {
     touchsdk::ControllerParameters parameters;
-    if (touchsdk::readControllerParameters(handle, parameters) != kCommandOk) return std::nullopt;
+    if (!touchsdk::readControllerParameters(handle, parameters)) return std::nullopt;
     return parameters.range();
 }
 
@@ -37,15 +34,15 @@ Slot readSlot(TouchScreenHandle handle, const touchsdk::RecordSlot& slot) {
     Slot result;
     touchsdk::CalibrationRecord record{};
     if (touchsdk::readBlocks(handle, kControllerModule, slot.firstBlock, slot.blockCount,
-                             record.data(), slot.length) == kCommandOk) {
+                             record.data(), slot.length)) {
         result.state = Slot::State::Stored;
         result.record = touchsdk::decodeCalibrationRecord(record);
         return result;
     }
     std::array<uint8_t, touchsdk::kBlockSize> first{};
-    if (touchsdk::beginBlockTransfer(handle, kControllerModule, 0, 0) == kCommandOk &&
+    if (touchsdk::beginBlockTransfer(handle, kControllerModule, 0, 0) &&
         touchsdk::readBlock(handle, kControllerModule, touchsdk::blockAddress(slot.firstBlock),
-                            first.data(), touchsdk::kBlockSize) == kCommandOk &&
+                            first.data(), touchsdk::kBlockSize) &&
         first[0] != touchsdk::kRecordMarker) {
         result.state = Slot::State::Empty;
     }

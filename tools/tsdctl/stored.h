@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "calibration/calibration_record.h"
+#include "calibration/calibration_record_reading.h"
 #include "touchsdk.h"
 
 // What the screen stores that the public functions do not show: its module
