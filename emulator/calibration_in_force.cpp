@@ -1,4 +1,5 @@
 #include "calibration_in_force.h"
+#include "controller_parameters.h"
 
 #include <algorithm>
 
@@ -29,17 +30,17 @@ std::optional<touchsdk::CalibrationRecord> recordOfImage(const uint8_t* image) {
     return record;
 }
 
-std::optional<DecodedCalibration> calibrationInForce(const uint8_t* activeImage,
+std::optional<touchsdk::DecodedCalibration> calibrationInForce(const uint8_t* activeImage,
                                                                const uint8_t* previewImage,
                                                                bool previewOn) {
     const auto record = recordOfImage(previewOn ? previewImage : activeImage);
     if (!record) return std::nullopt;
-    DecodedCalibration decoded = decodeCalibrationRecord(*record);
+    touchsdk::DecodedCalibration decoded = touchsdk::decodeCalibrationRecord(*record);
     if (!previewOn && decoded.valid != 1) return std::nullopt;
     return decoded;
 }
 
-SensorPosition applyCalibration(const DecodedCalibration& calibration,
+SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
                                 const SensorPosition& measured) {
     if (!calibration.hasModel()) return measured;
     const auto terms = termsAt(measured.x, measured.y);

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "calibration/calibration_record.h"
-#include "calibration_record_reading.h"
+#include "calibration/calibration_record_reading.h"
 #include "sensor.h"
 
 namespace tsdemu {
@@ -23,13 +23,13 @@ std::optional<touchsdk::CalibrationRecord> recordOfImage(const uint8_t* image);
 
 // The calibration a screen applies: the preview record while the switch is
 // on; otherwise the active record if it is valid. nullopt: none applies.
-std::optional<DecodedCalibration> calibrationInForce(const uint8_t* activeImage,
+std::optional<touchsdk::DecodedCalibration> calibrationInForce(const uint8_t* activeImage,
                                                                const uint8_t* previewImage,
                                                                bool previewOn);
 
 // Evaluates the record's polynomials at a measured position, in record term
 // order; a record without a model leaves the position as it is.
-SensorPosition applyCalibration(const DecodedCalibration& calibration,
+SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
                                 const SensorPosition& measured);
 
 // The image of the controller parameters as the screen is made with them:

@@ -254,7 +254,11 @@ TSD_API TsdResult TsdCreateCallbackManager(CallbackManagerHandle* manager,
  * registration starts the threads (it does not wait for the screen). Each
  * Unregister fails for a null manager or a kind not registered; once it
  * returns, that callback is never called again: it waits for a call of
- * it under way on the dispatch thread. A callback may unregister itself. */
+ * it under way on the dispatch thread. A callback may unregister itself.
+ * Reports wait for the dispatch thread in a backlog of at most 4096 reports
+ * (several seconds of a screen's stream). A callback slower than the screen
+ * lets it fill; from then on each new report drops the oldest waiting one,
+ * so callbacks see the most recent touches, still in report order. */
 
 /* Calls `callback` with each contact of each touch report (0x36). */
 TSD_API TsdResult TsdRegisterTouchCallback(CallbackManagerHandle manager, TouchCallback callback,

@@ -12,11 +12,6 @@ namespace touchsdk {
 // own. Exports turn the outcome into a TsdResult here, and nowhere else.
 constexpr TsdResult toResult(bool ok) { return ok ? TSD_OK : TSD_FAILURE; }
 
-// Results of the command-level wrappers (0 or 0xFFFFFFFF, "-1").
-constexpr uint32_t kCommandOk = 0;
-constexpr uint32_t kCommandFailed = 0xFFFFFFFFu;
-constexpr uint32_t commandResult(bool ok) { return ok ? kCommandOk : kCommandFailed; }
-
 // Runs an export body so that no exception ever crosses the C boundary; an
 // exception (in practice bad_alloc) becomes the failure result. A body
 // answers a bool, or a TsdResult it has already made.

@@ -29,7 +29,7 @@ bool startDelivery(CallbackManager& manager) {
     auto startedEvent = SyncEvent::create();
     if (!thread || !wakeEvent || !stopEvent || !startedEvent) return false;
     context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
-               &manager.slots,     readerWake.get()};
+               &manager.slots,     readerWake.get(), &manager.backlog};
     // Stored before the thread runs: a callback may call back into the
     // manager (to unregister itself) as soon as the first report arrives.
     manager.startedEvent = std::move(startedEvent);

@@ -8,6 +8,7 @@
 #include "touch/callback_slots.h"
 #include "common/sync_event.h"
 #include "common/worker_thread.h"
+#include "touch/report_queue.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
@@ -22,6 +23,7 @@ struct CallbackManager {
 
     TouchScreenHandle device;  // borrowed, never closed here
     CallbackSlots slots;       // indexed like ReportTable
+    BacklogStats backlog;      // of every delivery this manager ran
     // The delivery objects are all present or all absent. They are present
     // while delivery runs, and also after a stop requested from inside a
     // callback, until the next start or stop reaps the ended thread.

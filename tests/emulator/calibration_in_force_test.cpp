@@ -23,18 +23,18 @@ TEST(CalibrationInForce, EvaluatesInRecordTermOrder) {
     m.coefficients[3] = 1;
     m.coefficients[14] = 1;
     m.coefficients[19] = 1;
-    const auto decoded = decodeCalibrationRecord(touchsdk::encodeCalibrationRecord(m, 1));
+    const auto decoded = touchsdk::decodeCalibrationRecord(touchsdk::encodeCalibrationRecord(m, 1));
     const SensorPosition p = applyCalibration(decoded, {2, 3});
     EXPECT_EQ(p.x, 7.0);
     EXPECT_EQ(p.y, 17.0);
 
     const auto linear =
-        decodeCalibrationRecord(touchsdk::encodeCalibrationRecord(shiftModel(5, -5), 1));
+        touchsdk::decodeCalibrationRecord(touchsdk::encodeCalibrationRecord(shiftModel(5, -5), 1));
     const SensorPosition q = applyCalibration(linear, {100, 200});
     EXPECT_EQ(q.x, 105.0);
     EXPECT_EQ(q.y, 195.0);
 
-    const auto none = decodeCalibrationRecord(touchsdk::resetCalibrationRecord());
+    const auto none = touchsdk::decodeCalibrationRecord(touchsdk::resetCalibrationRecord());
     const SensorPosition r = applyCalibration(none, {100, 200});
     EXPECT_EQ(r.x, 100.0);
     EXPECT_EQ(r.y, 200.0);

@@ -4,14 +4,15 @@
 
 #include <string>
 
-#include "calibration_record_reading.h"
+#include "calibration/calibration_record_reading.h"
+#include "controller_parameters.h"
 
 namespace touchsdk {
 namespace {
 
 // Records are read back the way the emulated screen reads them.
-using tsdemu::decodeCalibrationRecord;
-using tsdemu::DecodedCalibration;
+using touchsdk::decodeCalibrationRecord;
+using touchsdk::DecodedCalibration;
 
 std::string hex(const uint8_t* bytes, std::size_t count) {
     static const char digits[] = "0123456789ABCDEF";

@@ -383,5 +383,41 @@ TEST_F(CallbackManagerTest, ChurnWhileReportsStreamNeverMismatchesOrCallsLate) {
     EXPECT_EQ(violations, 0);
 }
 
+// A callback of 20 ms against a stream the reader takes as fast as the
+// screen sends: the backlog stops at its bound, the oldest reports make
+// way, and what is delivered stays in report order.
+TEST_F(CallbackManagerTest, SlowCallbackMeetsABoundedBacklogThatDropsTheOldest) {
+    struct Slow {
+        std::mutex mutex;
+        std::vector<uint16_t> scanTimes;  // guarded by mutex
+        std::atomic<int> count{0};
+    } slow;
+    const TouchCallback onSlowPoint = [](void* context, TouchPoint* point) {
+        auto* s = static_cast<Slow*>(context);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::lock_guard<std::mutex> lock(s->mutex);
+        s->scanTimes.push_back(point->scanTime);
+        ++s->count;
+    };
+    ASSERT_EQ(TsdRegisterTouchCallback(manager, onSlowPoint, &slow), TSD_OK);
+    constexpr int kReports = 3 * static_cast<int>(kReportBacklog);
+    sendTouches(0x36, 0, kReports);
+    const BacklogStats& backlog = recordOf(manager)->backlog;
+    ASSERT_TRUE(eventually([&] { return backlog.received == kReports; }));
+    // The call under way may hold an older report; the one after it comes
+    // from what the backlog kept: the newest kReportBacklog reports.
+    const int atBurstEnd = slow.count;
+    ASSERT_TRUE(eventually([&] { return slow.count >= atBurstEnd + 2; }));
+    ASSERT_EQ(TsdUnregisterTouchCallback(manager), TSD_OK);
+
+    EXPECT_EQ(backlog.highWater, kReportBacklog);
+    EXPECT_GE(backlog.dropped, kReports - kReportBacklog - static_cast<std::size_t>(atBurstEnd) - 1);
+    std::lock_guard<std::mutex> lock(slow.mutex);
+    EXPECT_GE(slow.scanTimes.back(), kReports - static_cast<int>(kReportBacklog));
+    for (std::size_t i = 1; i < slow.scanTimes.size(); ++i) {
+        ASSERT_LT(slow.scanTimes[i - 1], slow.scanTimes[i]) << "delivered out of order";
+    }
+}
+
 }  // namespace
 }  // namespace touchsdk
