@@ -67,7 +67,7 @@ bool LibraryScreen::start(std::string& error) {
         return false;
     }
     touchsdk::ControllerParameters parameters;
-    if (touchsdk::readControllerParameters(handle_, parameters) != 0) {
+    if (!touchsdk::readControllerParameters(handle_, parameters)) {
         error = "the screen does not answer (reading its coordinate range failed)";
         return false;
     }

@@ -36,7 +36,7 @@ std::optional<CalibrationModel> fitModel(const CalibrationRun& run,
     const auto samples = touchsdk::mapSamples(*mapping, points.data(), points.size());
     CalibrationModel model;
     if (!samples || touchsdk::buildCalibrationModel(samples->data(), samples->size(), model) !=
-                        touchsdk::kFitOk) {
+                        touchsdk::FitStatus::Ok) {
         return std::nullopt;
     }
     return model;
