@@ -14,6 +14,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 archs=${*:-amd64 ppc64el mipsel mips64el armhf}
+# Debian's own tools only: an interpreter from elsewhere first on PATH (a
+# python3 without Debian's modules) must not build the packages.
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 build_arch=$(dpkg --print-architecture)
 
 install_missing() {
