@@ -54,7 +54,8 @@ void deliverUntilStopped(const DispatchContext& context) {
     SyncEvent readerStop;
     SyncEvent readerStarted;
     ReaderContext readerContext{};
-    auto thread = WorkerThread::create(readerMain, &readerContext, "tsd-reader");
+    auto thread =
+        WorkerThread::create(readerMain, &readerContext, "tsd-reader", kReaderStackBytes);
     if (!thread) return;
     readerContext = {&readerStop,  &readerStarted,     context.device,      &queue,
                      &queueLock, context.wakeEvent, context.readerWakeFd};

@@ -14,6 +14,12 @@ using PacketHandler = void (*)(void* context, const uint8_t* bytes, uint32_t len
 // One read of a hidraw node returns one input report; no report is larger.
 constexpr std::size_t kReadBufferSize = 4096;
 
+// The reader thread runs only this file's loop and the queue hand-over,
+// never the application's code: its deepest frame is the read buffer
+// above, so 64 KiB leaves ample room and saves the default 8 MiB of
+// address space per screen delivering (which matters on 32-bit boards).
+constexpr std::size_t kReaderStackBytes = 64 * 1024;
+
 // How the reader is told to stop: the event says so, the descriptor (an
 // eventfd) wakes it from poll(). Whoever stops it sets the event first.
 struct ReaderStop {
