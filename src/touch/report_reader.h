@@ -10,6 +10,9 @@ namespace touchsdk {
 
 // Receives each report read; `bytes` are valid only during the call.
 using PacketHandler = void (*)(void* context, const uint8_t* bytes, uint32_t length);
+// Told when no further report is waiting after one or more were handed
+// over, just before the reader sleeps; same context as the packet handler.
+using IdleHandler = void (*)(void* context);
 
 // One read of a hidraw node returns one input report; no report is larger.
 constexpr std::size_t kReadBufferSize = 4096;
@@ -31,8 +34,10 @@ struct ReaderStop {
 // until the stop is requested; returns at once for a null device. Idle, it
 // sleeps in poll() without a time-out. Once the screen is gone (hang-up,
 // error, end of data, EIO/ENODEV) it reads no more and sleeps until the
-// stop, so an unplugged screen costs no CPU.
+// stop, so an unplugged screen costs no CPU. With an `idle` handler each
+// read is followed by a poll that does not wait, and `idle` is called when
+// it finds nothing (and before sleeping for good once the screen is gone).
 void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandler handler,
-                 void* context);
+                 void* context, IdleHandler idle = nullptr);
 
 }  // namespace touchsdk
