@@ -1,7 +1,10 @@
 // Many screens at once: 1, 2, 4, 8 and 16 sources each streaming 1,000
 // reports/s, each with its own callback manager. Reports whether any report
 // was lost or reordered, the receiving side's CPU per report and the
-// push->callback latency, each size next to one screen in the same run.
+// push->callback latency, each size next to one screen in the same run, and
+// the same for bare poll+read threads, one per screen: how much of the
+// growth is the machine's (scheduling many threads on few cores) rather
+// than the library's.
 // Socket pairs stand in for the hidraw nodes: the emulator serves every
 // node from one worker thread, which would measure itself, not the library.
 //
@@ -34,13 +37,14 @@ struct Outcome {
 
 // Screens are not in step with each other: their reports are spread evenly
 // over each millisecond rather than all sent at its start.
+template <typename Receiver>
 void stream(int screens, int seconds, Outcome& outcome) {
     const int perScreen = seconds * 1000;
     std::vector<std::unique_ptr<Arrivals>> arrivals;
-    std::vector<std::unique_ptr<LibraryOnSocket>> libraries;
+    std::vector<std::unique_ptr<Receiver>> libraries;
     for (int s = 0; s < screens; ++s) {
         arrivals.push_back(std::make_unique<Arrivals>(static_cast<std::size_t>(perScreen)));
-        libraries.push_back(std::make_unique<LibraryOnSocket>(*arrivals.back()));
+        libraries.push_back(std::make_unique<Receiver>(*arrivals.back()));
     }
     std::vector<std::vector<int64_t>> sentAt(static_cast<std::size_t>(screens),
                                              std::vector<int64_t>(static_cast<std::size_t>(perScreen)));
@@ -71,6 +75,15 @@ void stream(int screens, int seconds, Outcome& outcome) {
     outcome.reports += static_cast<double>(perScreen) * screens;
 }
 
+// One size's figures, each next to the same receiver with one screen.
+void report(const std::string& name, const Outcome& outcome, const Outcome& one) {
+    figure(name + "_cpu_per_report", outcome.cpuPerReportUs(), "us");
+    figure(name + "_cpu_ratio_to_1", outcome.cpuPerReportUs() / one.cpuPerReportUs(), "x");
+    figure(name + "_latency_p50", percentile(outcome.latenciesUs, 0.50), "us");
+    figure(name + "_latency_p99", outcome.p99us(), "us");
+    figure(name + "_latency_p99_ratio_to_1", outcome.p99us() / one.p99us(), "x");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,24 +97,23 @@ int main(int argc, char** argv) {
                 std::thread::hardware_concurrency(), rounds, seconds);
     std::vector<int> sizes;
     for (int screens = 1; screens <= largest; screens *= 2) sizes.push_back(screens);
-    std::vector<Outcome> outcomes(sizes.size());
-    // Sizes take turns round by round, so that load from other processes
-    // falls on all of them alike.
+    std::vector<Outcome> library(sizes.size());
+    std::vector<Outcome> bare(sizes.size());
+    // Sizes and receivers take turns round by round, so that load from
+    // other processes falls on all of them alike.
     for (int r = 0; r < rounds; ++r) {
-        for (std::size_t i = 0; i < sizes.size(); ++i) stream(sizes[i], seconds, outcomes[i]);
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            stream<LibraryOnSocket>(sizes[i], seconds, library[i]);
+            stream<BareReader>(sizes[i], seconds, bare[i]);
+        }
     }
     bool intact = true;
-    const Outcome& one = outcomes.front();
     for (std::size_t i = 0; i < sizes.size(); ++i) {
-        const Outcome& outcome = outcomes[i];
-        intact = intact && outcome.intact;
+        intact = intact && library[i].intact && bare[i].intact;
         const std::string name = "screens_" + std::to_string(sizes[i]);
-        figure(name + "_cpu_per_report", outcome.cpuPerReportUs(), "us");
-        figure(name + "_cpu_ratio_to_1", outcome.cpuPerReportUs() / one.cpuPerReportUs(), "x");
-        figure(name + "_latency_p50", percentile(outcome.latenciesUs, 0.50), "us");
-        figure(name + "_latency_p99", outcome.p99us(), "us");
-        figure(name + "_latency_p99_ratio_to_1", outcome.p99us() / one.p99us(), "x");
-        figure(name + "_delivered_intact", outcome.intact ? 1 : 0, "bool");
+        report(name, library[i], library.front());
+        report(name + "_bare", bare[i], bare.front());
+        figure(name + "_delivered_intact", library[i].intact ? 1 : 0, "bool");
     }
     return intact ? 0 : 1;
 }
