@@ -4,8 +4,6 @@
 // its stack pointer while it sleeps (/proc/self/task/N/syscall).
 //
 //   tools/bench-memory [screens]
-#include <dirent.h>
-
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -16,6 +14,7 @@
 #include "bench_support.h"
 #include "preload.h"
 #include "testbed.h"
+#include "thread_list.h"
 
 namespace {
 
@@ -65,25 +64,15 @@ double mappingKiB(unsigned long address) {
 // Stack sizes of the library's threads, by thread name.
 std::map<std::string, std::vector<double>> libraryStacks() {
     std::map<std::string, std::vector<double>> stacks;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return stacks;
-    while (const dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string dir = std::string("/proc/self/task/") + entry->d_name;
-        std::string name;
-        std::getline(std::ifstream(dir + "/comm"), name);
-        if (name.rfind("tsd-", 0) != 0) continue;
+    for (const std::string& id : tsdtest::libraryThreads()) {
         // "number args... sp pc" for a thread blocked in a system call.
-        std::string syscall;
-        std::getline(std::ifstream(dir + "/syscall"), syscall);
-        std::istringstream fields(syscall);
+        std::istringstream fields(tsdtest::threadFileLine(id, "syscall"));
         std::vector<std::string> words;
         for (std::string word; fields >> word;) words.push_back(word);
         if (words.size() < 3) continue;
         const unsigned long sp = std::stoul(words[words.size() - 2], nullptr, 16);
-        stacks[name].push_back(mappingKiB(sp));
+        stacks[tsdtest::threadFileLine(id, "comm")].push_back(mappingKiB(sp));
     }
-    closedir(tasks);
     return stacks;
 }
 

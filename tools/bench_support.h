@@ -3,7 +3,6 @@
 // the FIGURE lines that scripts/bench-scale.sh collects.
 #pragma once
 
-#include <dirent.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -16,7 +15,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,6 +24,7 @@
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
 #include "input_reports.h"
+#include "thread_list.h"
 #include "touchsdk.h"
 
 namespace bench {
@@ -88,23 +87,9 @@ private:
 // "tsd-" selects the library's threads.
 inline long contextSwitches(const std::string& prefix = "tsd-") {
     long total = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return -1;
-    while (const dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string dir = std::string("/proc/self/task/") + entry->d_name;
-        std::string name;
-        std::ifstream comm(dir + "/comm");
-        std::getline(comm, name);
-        if (name.rfind(prefix, 0) != 0) continue;
-        std::ifstream status(dir + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.find("ctxt_switches:") != std::string::npos) {
-                total += std::stol(line.substr(line.find(':') + 1));
-            }
-        }
+    for (const std::string& id : tsdtest::threadsNamed(prefix)) {
+        total += tsdtest::contextSwitches(id);
     }
-    closedir(tasks);
     return total;
 }
 

@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 
+// A screen's report descriptor must declare the command report ID.
+#include "protocol/command_frame.h"
+
 namespace touchsdk {
 
 struct SupportedDevice {
@@ -14,10 +17,6 @@ struct SupportedDevice {
 // with only one zero value is an ordinary entry.
 constexpr std::size_t kSupportedDeviceCount = 10;
 extern const std::array<SupportedDevice, kSupportedDeviceCount + 1> SupportedDeviceList;
-
-// The report ID of the command feature reports, which a screen's report
-// descriptor must declare.
-constexpr uint8_t kCommandReportId = 0x55;
 
 bool isSupportedDevice(const SupportedDevice* list, uint16_t vendorId, uint16_t productId);
 

@@ -24,7 +24,7 @@ Step readOne(int fd, PacketHandler handler, void* context) {
 }
 
 // `timeout` 0 asks whether more is waiting: Idle when nothing is.
-Step pollOnce(int deviceFd, int wakeFd, int timeout, PacketHandler handler, void* context) {
+Step waitAndRead(int deviceFd, int wakeFd, int timeout, PacketHandler handler, void* context) {
     std::array<pollfd, 2> fds{{{deviceFd, POLLIN, 0}, {wakeFd, POLLIN, 0}}};
     const int ready = poll(fds.data(), fds.size(), timeout);
     if (ready < 0) return isTransient(errno) ? Step::Continue : Step::ScreenGone;
@@ -46,7 +46,7 @@ void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandle
     bool busy = false;
     while (!stop.event->isSet()) {
         const int timeout = busy && idle != nullptr ? 0 : -1;
-        switch (pollOnce(device->fd, stop.wakeFd, timeout, handler, context)) {
+        switch (waitAndRead(device->fd, stop.wakeFd, timeout, handler, context)) {
         case Step::Continue:
             busy = true;
             break;
