@@ -15,8 +15,9 @@ namespace {
 std::size_t acceptedStackSize(std::size_t requested) {
     const long minimum = sysconf(_SC_THREAD_STACK_MIN);
     const long page = sysconf(_SC_PAGESIZE);
-    std::size_t size = std::max(requested, minimum > 0 ? static_cast<std::size_t>(minimum)
-                                                       : static_cast<std::size_t>(PTHREAD_STACK_MIN));
+    std::size_t size =
+        std::max(requested, minimum > 0 ? static_cast<std::size_t>(minimum)
+                                        : static_cast<std::size_t>(PTHREAD_STACK_MIN));
     if (page > 0) {
         const auto pageSize = static_cast<std::size_t>(page);
         size = (size + pageSize - 1) / pageSize * pageSize;
@@ -40,8 +41,8 @@ std::unique_ptr<WorkerThread> WorkerThread::create(Entry entry, void* argument, 
     if (stackBytes != 0) {
         (void)pthread_attr_setstacksize(&attributes, acceptedStackSize(stackBytes));
     }
-    const int created = pthread_create(&worker->thread_, &attributes, &WorkerThread::start,
-                                       worker.get());
+    const int created =
+        pthread_create(&worker->thread_, &attributes, &WorkerThread::start, worker.get());
     pthread_attr_destroy(&attributes);
     if (created != 0) return nullptr;
     worker->joinable_ = true;

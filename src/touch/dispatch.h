@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "touch/callback_slots.h"
 #include "common/sync_event.h"
+#include "touch/callback_slots.h"
 #include "touch/report_queue.h"
 #include "touchsdk.h"
 
@@ -17,7 +17,7 @@ struct DispatchContext {
     SyncEvent* stopEvent;
     TouchScreenHandle device;
     CallbackSlots* slots;
-    int readerWakeFd;      // eventfd that wakes the reader for its stop
+    int readerWakeFd;       // eventfd that wakes the reader for its stop
     BacklogStats* backlog;  // owned by the manager
 };
 
@@ -26,7 +26,7 @@ struct DispatchContext {
 // are already waiting to be read, the reader holds it back, up to
 // kWakeBatch packets, and gives it when it goes idle.
 struct HeldWake {
-    bool owed = false;   // a packet joined an empty queue since the last wake
+    bool owed = false;    // a packet joined an empty queue since the last wake
     uint32_t queued = 0;  // packets queued since then
 };
 constexpr uint32_t kWakeBatch = 16;

@@ -47,19 +47,19 @@ void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandle
     while (!stop.event->isSet()) {
         const int timeout = busy && idle != nullptr ? 0 : -1;
         switch (waitAndRead(device->fd, stop.wakeFd, timeout, handler, context)) {
-        case Step::Continue:
-            busy = true;
-            break;
-        case Step::Idle:
-            busy = false;
-            idle(context);
-            break;
-        case Step::Stop:
-            return;
-        case Step::ScreenGone:
-            if (idle != nullptr) idle(context);
-            stop.event->wait();
-            return;
+            case Step::Continue:
+                busy = true;
+                break;
+            case Step::Idle:
+                busy = false;
+                idle(context);
+                break;
+            case Step::Stop:
+                return;
+            case Step::ScreenGone:
+                if (idle != nullptr) idle(context);
+                stop.event->wait();
+                return;
         }
     }
 }

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/device_handle.h"
 #include "common/sync_event.h"
+#include "device/device_handle.h"
 
 namespace touchsdk {
 
@@ -23,7 +23,7 @@ constexpr std::size_t kReadBufferSize = 4096;
 // never the application's code: its deepest frame is the read buffer
 // above, so 64 KiB leaves ample room and saves the default 8 MiB of
 // address space per screen delivering (which matters on 32-bit boards).
-constexpr std::size_t kReaderStackBytes = 64 * 1024;
+constexpr std::size_t kReaderStackBytes = std::size_t{64} * 1024;
 
 // How the reader is told to stop: the event says so, the descriptor (an
 // eventfd) wakes it from poll(). Whoever stops it sets the event first.
