@@ -13,6 +13,7 @@ ScreenModel::ScreenModel(ScreenIdentity identity) : identity_(std::move(identity
 long ScreenModel::setFeature(const uint8_t* report, std::size_t length) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++setFeatureCalls_;
+    countTowardsUnplug();
     if (const std::optional<long> failure = ioctlFailure()) return *failure;
     if (report == nullptr || length == 0) return -EINVAL;
     // The device stalls a report it does not declare.
@@ -30,10 +31,7 @@ long ScreenModel::setFeature(const uint8_t* report, std::size_t length) {
 long ScreenModel::getFeature(uint8_t* report, std::size_t length) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++getFeatureCalls_;
-    if (pollsBeforeUnplug_) {
-        if (*pollsBeforeUnplug_ == 0) unplugged_ = true;
-        else --*pollsBeforeUnplug_;
-    }
+    countTowardsUnplug();
     if (const std::optional<long> failure = ioctlFailure()) return *failure;
     if (report == nullptr || length == 0) return -EINVAL;
     if (report[0] != kCommandReportId) return -EPIPE;
@@ -229,9 +227,24 @@ void ScreenModel::setAnswerDelay(uint32_t polls) {
     answerDelay_ = polls;
 }
 
-void ScreenModel::unplugAfterPolls(uint32_t polls) {
+void ScreenModel::unplugAfterIoctls(uint32_t ioctls) {
     std::lock_guard<std::mutex> lock(mutex_);
-    pollsBeforeUnplug_ = polls;
+    ioctlsBeforeUnplug_ = ioctls;
+}
+
+std::optional<std::chrono::steady_clock::time_point> ScreenModel::unpluggedAt() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return unpluggedAt_;
+}
+
+void ScreenModel::countTowardsUnplug() {
+    if (!ioctlsBeforeUnplug_ || unplugged_) return;
+    if (*ioctlsBeforeUnplug_ > 0) {
+        --*ioctlsBeforeUnplug_;
+        return;
+    }
+    unplugged_ = true;
+    unpluggedAt_ = std::chrono::steady_clock::now();
 }
 
 void ScreenModel::refuseSetFormOfTransfer(bool refuse) {
@@ -246,8 +259,9 @@ void ScreenModel::clearFaults() {
     dataReplyLengthLeft_ = 0;
     ioctlFailuresLeft_ = 0;
     answerDelay_ = 0;
-    pollsBeforeUnplug_.reset();
+    ioctlsBeforeUnplug_.reset();
     unplugged_ = false;
+    unpluggedAt_.reset();
     state_.refuseSetFormOfTransfer = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -44,6 +45,7 @@ public:
 
     const ScreenIdentity& identity() const { return identity_; }
     std::vector<uint8_t> reportDescriptor() const {
+        if (!identity_.recordedDescriptor.empty()) return identity_.recordedDescriptor;
         return tsdemu::reportDescriptor(identity_.descriptor);
     }
 
@@ -98,9 +100,11 @@ public:
     void failIoctls(int errnoValue, uint32_t times);
     // Each answer appears only on the poll after `polls` empty ones.
     void setAnswerDelay(uint32_t polls);
-    // After `polls` more gets, every ioctl fails with -ENODEV for good: the
-    // screen went away in the middle of an exchange.
-    void unplugAfterPolls(uint32_t polls);
+    // After `ioctls` more feature-report calls (sets and gets alike), every
+    // ioctl fails with -ENODEV for good: the screen went away at that step
+    // of an exchange. unpluggedAt() tells when the first call failed so.
+    void unplugAfterIoctls(uint32_t ioctls);
+    std::optional<std::chrono::steady_clock::time_point> unpluggedAt() const;
     void refuseSetFormOfTransfer(bool refuse);
     void clearFaults();
 
@@ -109,6 +113,7 @@ private:
     std::optional<AnswerReport> carryOut(const CommandFrame& request);
     bool takeFault(CommandFault fault);
     std::optional<long> ioctlFailure();
+    void countTowardsUnplug();
     ModuleState& moduleLocked(uint8_t module);
     Block blockLocked(uint8_t module, uint16_t number) const;
 
@@ -128,8 +133,9 @@ private:
     uint32_t dataReplyLengthLeft_ = 0;
     int ioctlErrno_ = 0;
     uint32_t ioctlFailuresLeft_ = 0;
-    std::optional<uint32_t> pollsBeforeUnplug_;
+    std::optional<uint32_t> ioctlsBeforeUnplug_;
     bool unplugged_ = false;
+    std::optional<std::chrono::steady_clock::time_point> unpluggedAt_;
     CalibratedSensor sensor_;
     uint16_t scanTime_ = 0;
 };

@@ -3,7 +3,6 @@
 // the same latency end to end through the emulated screen. A SOCK_SEQPACKET
 // socket pair stands in for the hidraw node (one report per read) so the
 // figures are the library's own, free of the emulator's cost per read.
-#include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -27,6 +25,7 @@
 #include "input_reports.h"
 #include "preload.h"
 #include "testbed.h"
+#include "thread_list.h"
 #include "touchsdk.h"
 
 namespace {
@@ -59,23 +58,7 @@ std::vector<uint8_t> reportWithSequence(uint16_t sequence) {
 // Context switches of the library's threads (named tsd-*), summed.
 long libraryContextSwitches() {
     long total = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return -1;
-    while (const dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string dir = std::string("/proc/self/task/") + entry->d_name;
-        std::string name;
-        std::ifstream comm(dir + "/comm");
-        std::getline(comm, name);
-        if (name.rfind("tsd-", 0) != 0) continue;
-        std::ifstream status(dir + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.find("ctxt_switches:") != std::string::npos) {
-                total += std::stol(line.substr(line.find(':') + 1));
-            }
-        }
-    }
-    closedir(tasks);
+    for (const std::string& id : tsdtest::libraryThreads()) total += tsdtest::contextSwitches(id);
     return total;
 }
 
@@ -208,15 +191,24 @@ private:
     std::thread thread_;
 };
 
+void measureWakeUps(const char* what) {
+    std::this_thread::sleep_for(200ms);
+    const long before = libraryContextSwitches();
+    const double cpuBefore = processCpuSeconds();
+    std::this_thread::sleep_for(5s);
+    const double cpuPercent = (processCpuSeconds() - cpuBefore) * 20.0;
+    std::printf("%s: wake-ups of the library's threads %.2f /s over 5 s (target <= 1), "
+                "process CPU %.2f %% of a core\n",
+                what, static_cast<double>(libraryContextSwitches() - before) / 5.0, cpuPercent);
+}
+
+// Idle, and then with the screen's end hung up: neither may cost wake-ups.
 void idleWakeUps() {
     Arrivals arrivals(1);
     LibraryOnSocket library(arrivals);
-    std::this_thread::sleep_for(200ms);
-    const long before = libraryContextSwitches();
-    std::this_thread::sleep_for(5s);
-    const long after = libraryContextSwitches();
-    std::printf("idle wake-ups of the library's threads: %.2f /s over 5 s (target <= 1)\n",
-                static_cast<double>(after - before) / 5.0);
+    measureWakeUps("idle");
+    library.pair.peer.reset();
+    measureWakeUps("screen hung up");
 }
 
 // The two readers take turns report by report, so a busy neighbour on a

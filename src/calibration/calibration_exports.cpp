@@ -30,34 +30,32 @@ std::optional<CalibrationRecord> computeRecord(const CalibrationRange& screen,
     const auto samples = mapSamples(*mapping, points, count);
     if (!samples) return std::nullopt;
     CalibrationModel model;
-    if (buildCalibrationModel(samples->data(), samples->size(), model) != kFitOk) {
+    if (buildCalibrationModel(samples->data(), samples->size(), model) != FitStatus::Ok) {
         return std::nullopt;
     }
     if (!isFiniteModel(model)) return std::nullopt;
     return encodeCalibrationRecord(model, 1);
 }
 
-uint32_t previewCalibration(TouchScreenHandle handle, const CalibrationRange& caller,
-                            const CalibrationPoint* points, uint32_t count) {
+bool previewCalibration(TouchScreenHandle handle, const CalibrationRange& caller,
+                        const CalibrationPoint* points, uint32_t count) {
     ControllerParameters parameters;
-    if (readControllerParameters(handle, parameters) != kCommandOk) return kCommandFailed;
+    if (!readControllerParameters(handle, parameters)) return false;
     const auto record = computeRecord(parameters.range(), caller, points, count);
-    if (!record) return kCommandFailed;
-    if (writePreviewCalibration(handle, *record) != kCommandOk) return kCommandFailed;
+    if (!record) return false;
+    if (!writePreviewCalibration(handle, *record)) return false;
     return setCalibrationPreview(handle, true);
 }
 
-uint32_t applyPreview(TouchScreenHandle handle) {
+bool applyPreview(TouchScreenHandle handle) {
     CalibrationRecord record{};
-    if (readPreviewCalibration(handle, record) != kCommandOk) return kCommandFailed;
-    if (writeActiveCalibration(handle, record) != kCommandOk) return kCommandFailed;
+    if (!readPreviewCalibration(handle, record)) return false;
+    if (!writeActiveCalibration(handle, record)) return false;
     return setCalibrationPreview(handle, false);
 }
 
-uint32_t resetCalibration(TouchScreenHandle handle) {
-    if (writeActiveCalibration(handle, resetCalibrationRecord()) != kCommandOk) {
-        return kCommandFailed;
-    }
+bool resetCalibration(TouchScreenHandle handle) {
+    if (!writeActiveCalibration(handle, resetCalibrationRecord())) return false;
     return setCalibrationPreview(handle, false);
 }
 
@@ -65,7 +63,7 @@ uint32_t resetCalibration(TouchScreenHandle handle) {
 // boundary.
 template <typename Body>
 TsdResult lockedCalibration(TouchScreenHandle handle, Body&& body) {
-    return guardedExport([&]() -> TsdResult { return withCommandLock(handle, body); });
+    return guardedExport([&]() -> TsdResult { return toResult(withCommandLock(handle, body)); });
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ class UdevMonitor {
 public:
     explicit UdevMonitor(const UdevContext& context);
     bool valid() const { return monitor_ != nullptr; }
-    bool start();
+    [[nodiscard]] bool start();
     void requestReceiveBuffer(int bytes);
     int fd() const;
     UdevDevice receive() const;

@@ -5,31 +5,23 @@
 #include <vector>
 
 #include "common/little_endian.h"
-#include "common/result.h"
-#include "protocol/command_frame.h"
 #include "protocol/exchange.h"
 
 namespace touchsdk {
 
 namespace {
 
-constexpr auto kQuery = static_cast<uint8_t>(FrameType::Query);
-constexpr auto kSet = static_cast<uint8_t>(FrameType::Set);
-constexpr auto kControl = static_cast<uint8_t>(FrameType::Control);
-constexpr uint8_t kAddressSize = 4;
-
-uint32_t transferCommand(TouchScreenHandle handle, uint8_t module, uint8_t command,
-                         uint16_t first, uint16_t second) {
+bool transferCommand(TouchScreenHandle handle, uint8_t module, uint8_t command, uint16_t first,
+                     uint16_t second) {
     std::array<uint8_t, 4> data{};
     writeLe16(data.data(), first);
     writeLe16(data.data() + 2, second);
-    if (exchangeCommand(handle, kSet, module, command, data.data(), 4, nullptr, nullptr)) {
-        return kCommandOk;
-    }
+    const ExchangeOutcome outcome = exchange(handle, {CommandType::Set, module, command, data});
+    if (succeeded(outcome)) return true;
     // Screens that refuse the Set form know only `second`.
-    if (first != 0) return kCommandFailed;
-    return commandResult(
-        exchangeCommand(handle, kControl, module, command, data.data() + 2, 2, nullptr, nullptr));
+    if (first != 0 || outcome == ExchangeOutcome::ScreenGone) return false;
+    return exchangeCommand(handle,
+                           {CommandType::Control, module, command, ByteView(data).from(2)});
 }
 
 // The record does not fit when it leaves no room for the marker byte. The
@@ -45,71 +37,69 @@ uint32_t addressOfBlock(uint16_t firstBlock, uint16_t k) {
 
 }  // namespace
 
-uint32_t beginBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
-                            uint16_t second) {
+bool beginBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
+                        uint16_t second) {
     return transferCommand(handle, module, kBlockTransferBeginCommand, first, second);
 }
 
-uint32_t endBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
-                          uint16_t second) {
+bool endBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first, uint16_t second) {
     return transferCommand(handle, module, kBlockTransferEndCommand, first, second);
 }
 
-uint32_t readBlock(TouchScreenHandle handle, uint8_t module, uint32_t address, uint8_t* out,
-                   uint8_t expected) {
-    std::array<uint8_t, kAddressSize> request{};
+bool readBlock(TouchScreenHandle handle, uint8_t module, uint32_t address, uint8_t* out,
+               uint8_t expected) {
+    std::array<uint8_t, kBlockAddressSize> request{};
     writeLe32(request.data(), address);
-    std::array<uint8_t, kMaxReplyData> reply{};
-    uint8_t length = kMaxReplyData;
-    if (exchange(handle, kQuery, module, kBlockCommand, request.data(), kAddressSize, reply.data(),
-                 &length) != ExchangeOutcome::DataReceived) {
-        return kCommandFailed;
+    std::array<uint8_t, kMaxReplyData> bytes{};
+    ReplyBuffer reply{bytes.data(), kMaxReplyData};
+    if (exchange(handle, {CommandType::Query, module, kBlockCommand, request}, &reply) !=
+        ExchangeOutcome::DataReceived) {
+        return false;
     }
-    if (length != expected) return kCommandFailed;
-    if (out != nullptr && length != 0) std::copy_n(reply.begin(), length, out);
-    return kCommandOk;
+    if (reply.length != expected) return false;
+    if (out != nullptr && reply.length != 0) std::copy_n(bytes.begin(), reply.length, out);
+    return true;
 }
 
-uint32_t writeBlock(TouchScreenHandle handle, uint8_t module, uint32_t address,
-                    const uint8_t* bytes, uint8_t length) {
-    if (length > kMaxBlockWrite || (bytes == nullptr && length != 0)) return kCommandFailed;
+bool writeBlock(TouchScreenHandle handle, uint8_t module, uint32_t address, const uint8_t* bytes,
+                uint8_t length) {
+    if (length > kMaxBlockWrite || (bytes == nullptr && length != 0)) return false;
     std::array<uint8_t, kMaxRequestData> request{};
     writeLe32(request.data(), address);
-    if (length != 0) std::copy_n(bytes, length, request.begin() + kAddressSize);
-    return commandResult(exchangeCommand(handle, kSet, module, kBlockCommand, request.data(),
-                                         static_cast<uint8_t>(kAddressSize + length), nullptr,
-                                         nullptr));
+    if (length != 0) std::copy_n(bytes, length, request.begin() + kBlockAddressSize);
+    const ByteView data(request.data(), std::size_t{kBlockAddressSize} + length);
+    return exchangeCommand(handle, {CommandType::Set, module, kBlockCommand, data});
 }
 
-uint32_t readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
-                    uint16_t blockCount, uint8_t* out, int32_t length) {
-    if (out == nullptr) return kCommandFailed;
-    if (beginBlockTransfer(handle, module, 0, 0) != kCommandOk) return kCommandFailed;
-    if (!recordFits(length, blockCount)) return kCommandFailed;
+bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
+                uint16_t blockCount, uint8_t* out, int32_t length) {
+    if (out == nullptr) return false;
+    if (!beginBlockTransfer(handle, module, 0, 0)) return false;
+    if (!recordFits(length, blockCount)) return false;
     std::vector<uint8_t> image(std::size_t{blockCount} * kBlockSize);
     for (uint16_t k = 0; k < blockCount; ++k) {
-        if (readBlock(handle, module, addressOfBlock(firstBlock, k), image.data() + k * kBlockSize,
-                      kBlockSize) != kCommandOk) {
-            return kCommandFailed;
+        if (!readBlock(handle, module, addressOfBlock(firstBlock, k),
+                       image.data() + std::size_t{k} * kBlockSize, kBlockSize)) {
+            return false;
         }
     }
-    if (image[0] != kRecordMarker) return kCommandFailed;
+    if (image[0] != kRecordMarker) return false;
     std::copy_n(image.begin() + 1, length, out);
-    return kCommandOk;
+    return true;
 }
 
-uint32_t writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
-                     uint16_t blockCount, const uint8_t* record, int32_t length) {
-    if (record == nullptr && length != 0) return kCommandFailed;
-    if (beginBlockTransfer(handle, module, 0, 0) != kCommandOk) return kCommandFailed;
-    if (!recordFits(length, blockCount)) return kCommandFailed;
+bool writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
+                 uint16_t blockCount, const uint8_t* record, int32_t length) {
+    if (record == nullptr && length != 0) return false;
+    if (!beginBlockTransfer(handle, module, 0, 0)) return false;
+    if (!recordFits(length, blockCount)) return false;
     std::vector<uint8_t> image(std::size_t{blockCount} * kBlockSize);
     image[0] = kRecordMarker;
     if (length != 0) std::copy_n(record, length, image.begin() + 1);
     for (uint16_t k = 0; k < blockCount; ++k) {
-        if (writeBlock(handle, module, addressOfBlock(firstBlock, k),
-                       image.data() + k * kBlockSize, kBlockSize) != kCommandOk) {
-            return kCommandFailed;
+        if (!writeBlock(handle, module, addressOfBlock(firstBlock, k),
+                        image.data() + std::size_t{k} * kBlockSize, kBlockSize)) {
+            return false;
         }
     }
     return endBlockTransfer(handle, module, 0, 0);

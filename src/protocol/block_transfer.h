@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "protocol/command_frame.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
@@ -13,32 +14,34 @@ constexpr uint8_t kBlockTransferBeginCommand = 0xB8;
 constexpr uint8_t kBlockTransferEndCommand = 0xB9;
 constexpr uint8_t kBlockCommand = 0xBB;
 constexpr uint8_t kRecordMarker = 1;
-constexpr uint8_t kMaxBlockWrite = 54;  // 58 request bytes less the 4-byte address
+constexpr uint8_t kBlockAddressSize = 4;
+constexpr uint8_t kMaxBlockWrite = kMaxRequestData - kBlockAddressSize;
 
 // Block number in bits 16-31, sub-address in bits 0-15.
 constexpr uint32_t blockAddress(uint16_t block, uint16_t subAddress = 0) {
     return (uint32_t{block} << 16) | subAddress;
 }
 
-// Each answers 0 on success and 0xFFFFFFFF on failure.
+// Each answers true on success.
 // Begin/end send the Set form first and, when it fails and `first` is 0,
 // the Control form that carries `second` alone.
-uint32_t beginBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
-                            uint16_t second);
-uint32_t endBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
-                          uint16_t second);
+[[nodiscard]] bool beginBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
+                                      uint16_t second);
+[[nodiscard]] bool endBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
+                                    uint16_t second);
 // Succeeds only on a Data reply of exactly `expected` bytes; `out` may be null.
-uint32_t readBlock(TouchScreenHandle handle, uint8_t module, uint32_t address, uint8_t* out,
-                   uint8_t expected);
-uint32_t writeBlock(TouchScreenHandle handle, uint8_t module, uint32_t address,
-                    const uint8_t* bytes, uint8_t length);
+[[nodiscard]] bool readBlock(TouchScreenHandle handle, uint8_t module, uint32_t address,
+                             uint8_t* out, uint8_t expected);
+[[nodiscard]] bool writeBlock(TouchScreenHandle handle, uint8_t module, uint32_t address,
+                              const uint8_t* bytes, uint8_t length);
 
-// Fetch and store a record of `length` bytes (less than 32 * blockCount) in
-// blockCount blocks from firstBlock on. A read sends no end command; a write
-// that fails part-way leaves the earlier blocks written and sends no end.
-uint32_t readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
-                    uint16_t blockCount, uint8_t* out, int32_t length);
-uint32_t writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
-                     uint16_t blockCount, const uint8_t* record, int32_t length);
+// Fetch and store a record of `length` bytes (less than kBlockSize *
+// blockCount) in blockCount blocks from firstBlock on. A read sends no end
+// command; a write that fails part-way leaves the earlier blocks written and
+// sends no end.
+[[nodiscard]] bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
+                              uint16_t blockCount, uint8_t* out, int32_t length);
+[[nodiscard]] bool writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
+                               uint16_t blockCount, const uint8_t* record, int32_t length);
 
 }  // namespace touchsdk

@@ -30,6 +30,13 @@ enum class FrameType : uint8_t {
 
 enum class FrameForm : uint8_t { Long, Short, Bare };
 
+// The frame types a host sends, and so the only ones a command can carry.
+enum class CommandType : uint8_t {
+    Query = static_cast<uint8_t>(FrameType::Query),
+    Set = static_cast<uint8_t>(FrameType::Set),
+    Control = static_cast<uint8_t>(FrameType::Control),
+};
+
 // The only way a wire byte becomes a FrameType.
 std::optional<FrameType> frameTypeFromByte(uint8_t byte);
 FrameForm formOf(FrameType type);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "protocol/exchange_pause.h"
 #include "protocol/feature_report.h"
 #include "protocol/frame_parser.h"
 
@@ -9,29 +10,32 @@ namespace touchsdk {
 
 namespace {
 
+// The schedule: sends per exchange, polls per send, and the pauses after a
+// failed send and after Busy. Fast answers come back without sleeping; slow
+// ones get 1 ms more of pause per ten polls, 280 ms per send in all.
 constexpr uint8_t kSends = 5;
 constexpr uint8_t kPollsPerSend = 80;
+constexpr uint8_t kPollsPerPauseStep = 10;
 constexpr uint8_t kPauseAfterFailedSendMs = 10;
 constexpr uint8_t kPauseAfterBusyMs = 8;
+// Interrupted calls are repeated without counting against the schedule, up
+// to this many per exchange, so that a storm of signals cannot hold a
+// caller for ever.
+constexpr uint16_t kMaxInterruptions = 256;
 
-enum class PollResult : uint8_t { Nothing, Ack, Busy, Refused, Data };
+enum class PollResult : uint8_t { Nothing, Ack, Busy, Refused, Data, Gone };
 
-FeatureReport encodeRequest(uint8_t type, uint8_t module, uint8_t command, const uint8_t* data,
-                            uint8_t dataLength) {
+FeatureReport encodeRequest(const Command& command) {
     CommandRequest request;
-    request.type = type;
-    request.module = module;
-    request.command = command;
-    request.dataLength = dataLength;
-    if (dataLength > 0) std::copy_n(data, dataLength, request.data.begin());
+    request.type = static_cast<uint8_t>(command.type);
+    request.module = command.module;
+    request.command = command.code;
+    request.dataLength = static_cast<uint8_t>(command.data.size());
+    std::copy(command.data.begin(), command.data.end(), request.data.begin());
     FeatureReport report{};
     encodeFrame(request, FrameSink{copyToReport, report.data()});
-    return report;
-}
-
-bool send(TouchScreenHandle handle, FeatureReport& report) {
     report[0] = kCommandReportId;
-    return setFeatureReport(handle, report.data(), report.size());
+    return report;
 }
 
 PollResult classify(const ReplySlot& slot) {
@@ -50,77 +54,118 @@ PollResult classify(const ReplySlot& slot) {
     }
 }
 
-// One poll: only the first complete frame of this one report counts, so a
-// frame split over two reports is never assembled.
-PollResult pollOnce(TouchScreenHandle handle, ReplySlot& slot) {
-    slot.complete = 0;
-    FrameParser parser;
-    parser.reset(keepFirstReply, &slot);
-    FeatureReport report{};
-    report[0] = kCommandReportId;
-    if (!getFeatureReport(handle, report.data(), report.size())) return PollResult::Nothing;
-    report[0] = kCommandReportId;
-    for (uint8_t byte : report) parser.feed(byte);
-    return classify(slot);
-}
-
-// Fast answers come back without sleeping; slow ones get 1 ms more of pause
-// per ten polls, 280 ms in all.
-PollResult pollForReply(TouchScreenHandle handle, ReplySlot& slot) {
-    sleepMilliseconds(0);
-    for (uint8_t i = 0; i < kPollsPerSend; ++i) {
-        const PollResult result = pollOnce(handle, slot);
-        if (result != PollResult::Nothing) return result;
-        sleepMilliseconds(static_cast<uint8_t>(i / 10));
-    }
-    return PollResult::Nothing;
-}
-
-ExchangeOutcome deliverData(const ReplySlot& slot, uint8_t* out, uint8_t* outLength) {
-    if (outLength == nullptr) return ExchangeOutcome::DataReceived;
+ExchangeOutcome deliverData(const ReplySlot& slot, ReplyBuffer* reply) {
+    if (reply == nullptr) return ExchangeOutcome::DataReceived;
+    // The parser only completes a Data frame whose data fit one report.
     const uint8_t length = slot.frame[1];
-    if (*outLength >= length && out != nullptr && length != 0) {
-        std::copy_n(slot.frame.begin() + 2, length, out);
+    if (reply->capacity >= length && reply->bytes != nullptr && length != 0) {
+        std::copy_n(slot.frame.begin() + 2, length, reply->bytes);
     }
-    *outLength = length;
+    reply->length = length;
     return ExchangeOutcome::DataReceived;
+}
+
+// One exchange's state: the request and what is left of the schedule.
+class Exchange {
+public:
+    Exchange(TouchScreenHandle handle, const Command& command)
+        : handle_(handle), request_(encodeRequest(command)) {}
+
+    ExchangeOutcome run(ReplyBuffer* reply) {
+        for (uint8_t sendsLeft = kSends; sendsLeft > 0;) {
+            const FeatureIo sent = send();
+            if (sent == FeatureIo::Gone) return ExchangeOutcome::ScreenGone;
+            --sendsLeft;
+            if (sent != FeatureIo::Done) {
+                pauseMilliseconds(kPauseAfterFailedSendMs);
+                continue;
+            }
+            switch (pollForReply()) {
+                case PollResult::Ack:
+                    return ExchangeOutcome::Acknowledged;
+                case PollResult::Refused:
+                    return ExchangeOutcome::Failed;
+                case PollResult::Gone:
+                    return ExchangeOutcome::ScreenGone;
+                case PollResult::Data:
+                    return deliverData(slot_, reply);
+                case PollResult::Busy:
+                    pauseMilliseconds(kPauseAfterBusyMs);
+                    break;
+                case PollResult::Nothing:
+                    break;
+            }
+        }
+        return ExchangeOutcome::Failed;
+    }
+
+private:
+    FeatureIo send() {
+        return retryInterrupted([&] { return setFeatureReport(handle_, request_); });
+    }
+
+    FeatureIo receive(FeatureReport& report) {
+        return retryInterrupted([&] { return getFeatureReport(handle_, report); });
+    }
+
+    template <typename Call>
+    FeatureIo retryInterrupted(Call&& call) {
+        FeatureIo io = call();
+        while (io == FeatureIo::Interrupted && interruptionsLeft_ > 0) {
+            --interruptionsLeft_;
+            io = call();
+        }
+        return io;
+    }
+
+    PollResult pollForReply() {
+        pauseMilliseconds(0);
+        for (uint8_t i = 0; i < kPollsPerSend; ++i) {
+            const PollResult result = pollOnce();
+            if (result != PollResult::Nothing) return result;
+            pauseMilliseconds(static_cast<uint8_t>(i / kPollsPerPauseStep));
+        }
+        return PollResult::Nothing;
+    }
+
+    // Only the first complete frame of this one report counts, so a frame
+    // split over two reports is never assembled.
+    PollResult pollOnce() {
+        slot_.complete = 0;
+        FrameParser parser;
+        parser.reset(keepFirstReply, &slot_);
+        FeatureReport report{};
+        report[0] = kCommandReportId;
+        const FeatureIo got = receive(report);
+        if (got == FeatureIo::Gone) return PollResult::Gone;
+        if (got != FeatureIo::Done) return PollResult::Nothing;
+        report[0] = kCommandReportId;
+        for (uint8_t byte : report) parser.feed(byte);
+        return classify(slot_);
+    }
+
+    TouchScreenHandle handle_;
+    const FeatureReport request_;
+    ReplySlot slot_;
+    uint16_t interruptionsLeft_ = kMaxInterruptions;
+};
+
+bool isValid(const Command& command) {
+    const auto type = static_cast<uint8_t>(command.type);
+    if (!isRequestType(type) || command.data.size() > kMaxRequestData) return false;
+    return command.data.data() != nullptr || command.data.empty();
 }
 
 }  // namespace
 
-ExchangeOutcome exchange(TouchScreenHandle handle, uint8_t type, uint8_t module, uint8_t command,
-                         const uint8_t* data, uint8_t dataLength, uint8_t* out,
-                         uint8_t* outLength) {
-    if (!isRequestType(type) || dataLength > kMaxRequestData) return ExchangeOutcome::Failed;
-    if (data == nullptr && dataLength != 0) return ExchangeOutcome::Failed;
-    FeatureReport request = encodeRequest(type, module, command, data, dataLength);
-    ReplySlot slot;
-    for (uint8_t sendsLeft = kSends; sendsLeft > 0; --sendsLeft) {
-        if (!send(handle, request)) {
-            sleepMilliseconds(kPauseAfterFailedSendMs);
-            continue;
-        }
-        switch (pollForReply(handle, slot)) {
-            case PollResult::Ack:
-                return ExchangeOutcome::Acknowledged;
-            case PollResult::Refused:
-                return ExchangeOutcome::Failed;
-            case PollResult::Data:
-                return deliverData(slot, out, outLength);
-            case PollResult::Busy:
-                sleepMilliseconds(kPauseAfterBusyMs);
-                break;
-            case PollResult::Nothing:
-                break;
-        }
-    }
-    return ExchangeOutcome::Failed;
+ExchangeOutcome exchange(TouchScreenHandle handle, const Command& command, ReplyBuffer* reply) {
+    if (!isValid(command)) return ExchangeOutcome::Failed;
+    if (reply != nullptr) reply->length = 0;
+    return Exchange(handle, command).run(reply);
 }
 
-bool exchangeCommand(TouchScreenHandle handle, uint8_t type, uint8_t module, uint8_t command,
-                     const uint8_t* data, uint8_t dataLength, uint8_t* out, uint8_t* outLength) {
-    return exchange(handle, type, module, command, data, dataLength, out, outLength) !=
-           ExchangeOutcome::Failed;
+bool exchangeCommand(TouchScreenHandle handle, const Command& command, ReplyBuffer* reply) {
+    return succeeded(exchange(handle, command, reply));
 }
 
 }  // namespace touchsdk

@@ -2,79 +2,69 @@
 
 #include <algorithm>
 
-#include "common/result.h"
 #include "protocol/exchange.h"
 
 namespace touchsdk {
 
 namespace {
 
-constexpr auto kQuery = static_cast<uint8_t>(FrameType::Query);
-constexpr auto kSet = static_cast<uint8_t>(FrameType::Set);
-constexpr auto kControl = static_cast<uint8_t>(FrameType::Control);
-
 // An Ack to a query carries no byte, so only a one-byte Data reply counts.
-uint32_t queryByte(TouchScreenHandle handle, uint8_t module, uint8_t command, uint8_t* value) {
+bool queryByte(TouchScreenHandle handle, uint8_t module, uint8_t command, uint8_t* value) {
     uint8_t byte = 0;
-    uint8_t length = 1;
-    const ExchangeOutcome outcome =
-        exchange(handle, kQuery, module, command, nullptr, 0, &byte, &length);
-    if (outcome != ExchangeOutcome::DataReceived || length != 1) return kCommandFailed;
+    ReplyBuffer reply{&byte, 1};
+    const ExchangeOutcome outcome = exchange(handle, {CommandType::Query, module, command}, &reply);
+    if (outcome != ExchangeOutcome::DataReceived || reply.length != 1) return false;
     if (value != nullptr) *value = byte;
-    return kCommandOk;
+    return true;
 }
 
-uint32_t setByte(TouchScreenHandle handle, uint8_t module, uint8_t command, uint8_t value) {
-    return commandResult(
-        exchangeCommand(handle, kSet, module, command, &value, 1, nullptr, nullptr));
+bool setByte(TouchScreenHandle handle, uint8_t module, uint8_t command, uint8_t value) {
+    return exchangeCommand(handle, {CommandType::Set, module, command, {&value, 1}});
 }
 
 }  // namespace
 
-uint32_t getWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t* value) {
+bool getWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t* value) {
     return queryByte(handle, module, kWorkingModeCommand, value);
 }
 
-uint32_t setWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t value) {
+bool setWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t value) {
     return setByte(handle, module, kWorkingModeCommand, value);
 }
 
-uint32_t getModuleList(TouchScreenHandle handle, uint8_t module, uint8_t* list, uint8_t* count) {
-    std::array<uint8_t, kMaxReplyData> reply{};
-    uint8_t length = kMaxReplyData;
-    if (list == nullptr || count == nullptr) return kCommandFailed;
-    // An Ack would leave `length` at the capacity: a list of 60 zero modules.
-    if (exchange(handle, kQuery, module, kModuleListCommand, nullptr, 0, reply.data(), &length) !=
+bool getModuleList(TouchScreenHandle handle, uint8_t module, uint8_t* list, uint8_t* count) {
+    if (list == nullptr || count == nullptr) return false;
+    std::array<uint8_t, kMaxReplyData> bytes{};
+    ReplyBuffer reply{bytes.data(), kMaxReplyData};
+    // An Ack carries no list, not an empty one.
+    if (exchange(handle, {CommandType::Query, module, kModuleListCommand}, &reply) !=
         ExchangeOutcome::DataReceived) {
-        return kCommandFailed;
+        return false;
     }
-    if (length > *count) {
-        *count = length;
-        return kCommandFailed;
-    }
-    std::copy_n(reply.begin(), length, list);
-    *count = length;
-    return kCommandOk;
+    const uint8_t capacity = *count;
+    *count = reply.length;
+    if (reply.length > capacity) return false;
+    std::copy_n(bytes.begin(), reply.length, list);
+    return true;
 }
 
-uint32_t restartModule(TouchScreenHandle handle, uint8_t module) {
-    return commandResult(
-        exchangeCommand(handle, kControl, module, kRestartCommand, nullptr, 0, nullptr, nullptr));
+bool restartModule(TouchScreenHandle handle, uint8_t module) {
+    return exchangeCommand(handle, {CommandType::Control, module, kRestartCommand});
 }
 
-uint32_t getDataMode(TouchScreenHandle handle, uint8_t module, uint8_t* screenByte) {
+bool getDataMode(TouchScreenHandle handle, uint8_t module, uint8_t* screenByte) {
     return queryByte(handle, module, kDataModeCommand, screenByte);
 }
 
-uint32_t setDataMode(TouchScreenHandle handle, uint8_t module, uint8_t screenByte) {
+bool setDataMode(TouchScreenHandle handle, uint8_t module, uint8_t screenByte) {
     return setByte(handle, module, kDataModeCommand, screenByte);
 }
 
-uint32_t getHidMode(TouchScreenHandle handle, uint8_t module, uint8_t* value) {
+bool getHidMode(TouchScreenHandle handle, uint8_t module, uint8_t* value) {
     return queryByte(handle, module, kHidModeCommand, value);
 }
 
-uint32_t setHidMode(TouchScreenHandle handle, uint8_t module, uint8_t value) {
+bool setHidMode(TouchScreenHandle handle, uint8_t module, uint8_t value) {
     return setByte(handle, module, kHidModeCommand, value);
 }
 

@@ -60,17 +60,17 @@ constexpr std::optional<uint8_t> screenByteOf(const std::array<ModeValue, N>& ta
 static_assert(screenByteOf(DataModeTable, 3) == 0xFF && screenByteOf(DataModeTable, 4) == 0xFE);
 static_assert(applicationValueOf(DataModeTable, 0xFF) == 3);
 
-// Each answers 0 on success and 0xFFFFFFFF on failure. A Get succeeds only
-// on a Data reply of exactly one byte.
-uint32_t getWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t* value);
-uint32_t setWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t value);
+// True on success. A Get succeeds only on a Data reply of exactly one byte.
+[[nodiscard]] bool getWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t* value);
+[[nodiscard]] bool setWorkingMode(TouchScreenHandle handle, uint8_t module, uint8_t value);
 // `count`: capacity of `list` on entry, the list's length on return (also
 // when the list is longer than the capacity, which fails).
-uint32_t getModuleList(TouchScreenHandle handle, uint8_t module, uint8_t* list, uint8_t* count);
-uint32_t restartModule(TouchScreenHandle handle, uint8_t module);
-uint32_t getDataMode(TouchScreenHandle handle, uint8_t module, uint8_t* screenByte);
-uint32_t setDataMode(TouchScreenHandle handle, uint8_t module, uint8_t screenByte);
-uint32_t getHidMode(TouchScreenHandle handle, uint8_t module, uint8_t* value);
-uint32_t setHidMode(TouchScreenHandle handle, uint8_t module, uint8_t value);
+[[nodiscard]] bool getModuleList(TouchScreenHandle handle, uint8_t module, uint8_t* list,
+                                 uint8_t* count);
+[[nodiscard]] bool restartModule(TouchScreenHandle handle, uint8_t module);
+[[nodiscard]] bool getDataMode(TouchScreenHandle handle, uint8_t module, uint8_t* screenByte);
+[[nodiscard]] bool setDataMode(TouchScreenHandle handle, uint8_t module, uint8_t screenByte);
+[[nodiscard]] bool getHidMode(TouchScreenHandle handle, uint8_t module, uint8_t* value);
+[[nodiscard]] bool setHidMode(TouchScreenHandle handle, uint8_t module, uint8_t value);
 
 }  // namespace touchsdk

@@ -12,15 +12,15 @@ namespace touchsdk {
 
 namespace {
 
-using QueryOperation = uint32_t (*)(TouchScreenHandle, uint8_t, uint8_t*);
-using SetOperation = uint32_t (*)(TouchScreenHandle, uint8_t, uint8_t);
+using QueryOperation = bool (*)(TouchScreenHandle, uint8_t, uint8_t*);
+using SetOperation = bool (*)(TouchScreenHandle, uint8_t, uint8_t);
 
 // The query and the validation run even when the caller passed no `mode`.
 template <std::size_t N>
 TsdResult getMode(TouchScreenHandle handle, QueryOperation query,
                   const std::array<ModeValue, N>& table, uint8_t* mode) {
     uint8_t screenByte = 0;
-    if (query(handle, kControllerModule, &screenByte) != kCommandOk) return TSD_FAILURE;
+    if (!query(handle, kControllerModule, &screenByte)) return TSD_FAILURE;
     const std::optional<uint8_t> value = applicationValueOf(table, screenByte);
     if (!value) return TSD_FAILURE;
     if (mode != nullptr) *mode = *value;
@@ -32,7 +32,7 @@ TsdResult setMode(TouchScreenHandle handle, SetOperation set,
                   const std::array<ModeValue, N>& table, uint32_t mode) {
     const std::optional<uint8_t> screenByte = screenByteOf(table, mode);
     if (!screenByte) return TSD_FAILURE;
-    return set(handle, kControllerModule, *screenByte);
+    return toResult(set(handle, kControllerModule, *screenByte));
 }
 
 // Modules already set stay set when a later one fails: the screen has no
@@ -40,12 +40,10 @@ TsdResult setMode(TouchScreenHandle handle, SetOperation set,
 TsdResult setWorkingModeEverywhere(TouchScreenHandle handle, uint8_t value) {
     std::array<uint8_t, kMaxReplyData> modules{};
     uint8_t count = 255;
-    if (getModuleList(handle, kControllerModule, modules.data(), &count) != kCommandOk) {
-        return TSD_FAILURE;
-    }
-    if (setWorkingMode(handle, kControllerModule, value) != kCommandOk) return TSD_FAILURE;
+    if (!getModuleList(handle, kControllerModule, modules.data(), &count)) return TSD_FAILURE;
+    if (!setWorkingMode(handle, kControllerModule, value)) return TSD_FAILURE;
     for (uint8_t i = 0; i < count; ++i) {
-        if (setWorkingMode(handle, modules[i], value) != kCommandOk) return TSD_FAILURE;
+        if (!setWorkingMode(handle, modules[i], value)) return TSD_FAILURE;
     }
     return TSD_OK;
 }
@@ -91,7 +89,8 @@ TsdResult TsdSetTouchScreenHidMode(TouchScreenHandle handle, uint32_t mode) noex
 }
 
 TsdResult TsdRestartTouchScreen(TouchScreenHandle handle) noexcept {
-    return lockedExport(handle, [&] { return restartModule(handle, kControllerModule); });
+    return lockedExport(handle,
+                        [&] { return toResult(restartModule(handle, kControllerModule)); });
 }
 
 }  // extern "C"

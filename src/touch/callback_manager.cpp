@@ -4,7 +4,7 @@
 
 #include "touch/dispatch.h"
 #include "touch/report_decoding.h"
-#include "touch/wake_fd.h"
+#include "common/wake_fd.h"
 
 namespace touchsdk {
 
@@ -29,7 +29,7 @@ bool startDelivery(CallbackManager& manager) {
     auto startedEvent = SyncEvent::create();
     if (!thread || !wakeEvent || !stopEvent || !startedEvent) return false;
     context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
-               &manager.slots,     readerWake.get()};
+               &manager.slots,     readerWake.get(), &manager.backlog};
     // Stored before the thread runs: a callback may call back into the
     // manager (to unregister itself) as soon as the first report arrives.
     manager.startedEvent = std::move(startedEvent);
@@ -63,7 +63,7 @@ bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback
     if (!manager.slots.fill(*index, CallbackSlot{callback, context})) return false;
     if (delivering || startDelivery(manager)) return true;
     // Leave the manager as it was: no slot filled without threads behind it.
-    manager.slots.clear(*index, false);
+    (void)manager.slots.clear(*index, false);
     return false;
 }
 

@@ -7,8 +7,8 @@
 #include "device/device_handle.h"
 #include "touch/report_decoding.h"
 #include "touch/report_reader.h"
-#include "touch/wake_fd.h"
-#include "touch/worker_thread.h"
+#include "common/wake_fd.h"
+#include "common/worker_thread.h"
 
 namespace touchsdk {
 namespace {
@@ -36,11 +36,10 @@ private:
 
 // Takes every queued packet, including those queued meanwhile, and decodes
 // it with the lock released, so the reader never waits for a callback.
-void drain(PacketQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
+void drain(ReportQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
     std::unique_lock<Mutex> lock(queueLock);
-    while (!queue.empty()) {
-        const Packet packet = std::move(queue.front());
-        queue.pop_front();
+    Packet packet;
+    while (queue.pop(packet)) {
         lock.unlock();
         dispatchPacket(packet.bytes.data(), static_cast<uint32_t>(packet.bytes.size()), slots);
         lock.lock();
@@ -48,7 +47,7 @@ void drain(PacketQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
 }
 
 void deliverUntilStopped(const DispatchContext& context) {
-    PacketQueue queue;
+    ReportQueue queue(context.backlog);
     Mutex queueLock;
     // Both outlive the reader, which is joined before they go.
     SyncEvent readerStop;
@@ -73,10 +72,8 @@ void enqueuePacket(void* context, const uint8_t* bytes, uint32_t length) {
     const auto* reader = static_cast<const ReaderContext*>(context);
     bool wasEmpty = false;
     try {
-        Packet packet{std::vector<uint8_t>(bytes, bytes + length)};
         std::lock_guard<Mutex> lock(*reader->queueLock);
-        wasEmpty = reader->queue->empty();
-        reader->queue->push_back(std::move(packet));
+        wasEmpty = reader->queue->push(bytes, length);
     } catch (const std::bad_alloc&) {
         return;  // out of memory: this report is lost, later ones may fit
     }

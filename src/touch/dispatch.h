@@ -1,22 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <vector>
 
 #include "touch/callback_slots.h"
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
+#include "touch/report_queue.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
-
-// One read from the device, copied.
-struct Packet {
-    std::vector<uint8_t> bytes;
-};
-
-// Unbounded: a slow callback makes packets pile up rather than be lost.
-using PacketQueue = std::deque<Packet>;
 
 // Argument of dispatchMain, filled in by the manager; the dispatch thread
 // copies it and then sets `startedEvent`, after which it may disappear.
@@ -26,7 +17,8 @@ struct DispatchContext {
     SyncEvent* stopEvent;
     TouchScreenHandle device;
     CallbackSlots* slots;
-    int readerWakeFd;  // eventfd that wakes the reader for its stop
+    int readerWakeFd;      // eventfd that wakes the reader for its stop
+    BacklogStats* backlog;  // owned by the manager
 };
 
 // Argument of readerMain; lives on the dispatch thread's stack and is
@@ -35,7 +27,7 @@ struct ReaderContext {
     SyncEvent* stopEvent;
     SyncEvent* startedEvent;
     TouchScreenHandle device;
-    PacketQueue* queue;
+    ReportQueue* queue;
     Mutex* queueLock;  // guards *queue
     SyncEvent* wakeEvent;
     int wakeFd;

@@ -23,7 +23,7 @@ Step readOne(int fd, PacketHandler handler, void* context) {
     return Step::Continue;
 }
 
-Step pollOnce(int deviceFd, int wakeFd, PacketHandler handler, void* context) {
+Step waitAndRead(int deviceFd, int wakeFd, PacketHandler handler, void* context) {
     std::array<pollfd, 2> fds{{{deviceFd, POLLIN, 0}, {wakeFd, POLLIN, 0}}};
     if (poll(fds.data(), fds.size(), -1) < 0) {
         return isTransient(errno) ? Step::Continue : Step::ScreenGone;
@@ -41,7 +41,7 @@ void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandle
                  void* context) {
     if (device == nullptr) return;
     while (!stop.event->isSet()) {
-        switch (pollOnce(device->fd, stop.wakeFd, handler, context)) {
+        switch (waitAndRead(device->fd, stop.wakeFd, handler, context)) {
         case Step::Continue:
             break;
         case Step::Stop:

@@ -4,14 +4,16 @@
 #include <cstdint>
 
 #include "device/device_handle.h"
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
 
 namespace touchsdk {
 
-// Receives each report read; `bytes` are valid only during the call.
+// Receives each packet (the bytes of one read); they are valid only during
+// the call.
 using PacketHandler = void (*)(void* context, const uint8_t* bytes, uint32_t length);
 
-// One read of a hidraw node returns one input report; no report is larger.
+// One read of a hidraw node returns one input report, so a packet normally
+// holds one report; no report is larger than this.
 constexpr std::size_t kReadBufferSize = 4096;
 
 // How the reader is told to stop: the event says so, the descriptor (an
@@ -21,7 +23,7 @@ struct ReaderStop {
     int wakeFd;
 };
 
-// Reads reports from the device's descriptor and hands each to `handler`
+// Reads packets from the device's descriptor and hands each to `handler`
 // until the stop is requested; returns at once for a null device. Idle, it
 // sleeps in poll() without a time-out. Once the screen is gone (hang-up,
 // error, end of data, EIO/ENODEV) it reads no more and sleeps until the

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "common/result.h"
 #include "open_screen_fixture.h"
 
 using namespace touchsdk;
@@ -55,19 +54,19 @@ TEST_F(BlockTransfer, RecordLengthMustLeaveRoomForTheMarker) {
         model().setBlockBytes(kModule, 22, imageOf(recordOfLength(191), 6));
         model().clearRequests();
         std::vector<uint8_t> out(192, 0xEE);
-        const uint32_t result = readBlocks(handle, kModule, 22, c.blocks, out.data(), c.length);
+        const bool result = readBlocks(handle, kModule, 22, c.blocks, out.data(), c.length);
         const std::vector<CommandFrame> requests = model().requests();
         ASSERT_FALSE(requests.empty()) << c.length;
         EXPECT_EQ(requests[0], kBeginSet) << c.length;
         if (c.accepted) {
-            EXPECT_EQ(result, kCommandOk) << c.length;
+            EXPECT_TRUE(result) << c.length;
             EXPECT_EQ(requests.size(), 1u + c.blocks) << c.length;
             const auto length = static_cast<std::size_t>(c.length);
             const std::vector<uint8_t> expected = recordOfLength(length);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin())) << c.length;
             EXPECT_EQ(out[length], 0xEE) << c.length;
         } else {
-            EXPECT_EQ(result, kCommandFailed) << c.length;
+            EXPECT_FALSE(result) << c.length;
             EXPECT_EQ(requests.size(), 1u) << c.length;
         }
     }
@@ -75,7 +74,7 @@ TEST_F(BlockTransfer, RecordLengthMustLeaveRoomForTheMarker) {
 
 TEST_F(BlockTransfer, WritingACalibrationSizedRecordSendsTheseFrames) {
     const std::vector<uint8_t> record = recordOfLength(186);
-    ASSERT_EQ(writeBlocks(handle, kModule, 22, 6, record.data(), 186), kCommandOk);
+    ASSERT_TRUE(writeBlocks(handle, kModule, 22, 6, record.data(), 186));
     const std::vector<uint8_t> image = imageOf(record, 6);
     std::vector<CommandFrame> expected = {kBeginSet};
     for (uint8_t k = 0; k < 6; ++k) {
@@ -89,7 +88,7 @@ TEST_F(BlockTransfer, WritingACalibrationSizedRecordSendsTheseFrames) {
     EXPECT_EQ(model().blockBytes(kModule, 22, 6), image);
 
     std::vector<uint8_t> readBack(186);
-    ASSERT_EQ(readBlocks(handle, kModule, 22, 6, readBack.data(), 186), kCommandOk);
+    ASSERT_TRUE(readBlocks(handle, kModule, 22, 6, readBack.data(), 186));
     EXPECT_EQ(readBack, record);
 }
 
@@ -98,27 +97,27 @@ TEST_F(BlockTransfer, ReadFailsWithoutTheMarker) {
     image[0] = 0;
     model().setBlockBytes(kModule, 6, image);
     std::vector<uint8_t> out(40, 0xEE);
-    EXPECT_EQ(readBlocks(handle, kModule, 6, 2, out.data(), 40), kCommandFailed);
+    EXPECT_FALSE(readBlocks(handle, kModule, 6, 2, out.data(), 40));
     EXPECT_EQ(model().requests().size(), 3u);  // begin and both blocks: no end after a read
     EXPECT_EQ(out, std::vector<uint8_t>(40, 0xEE));
 }
 
 TEST_F(BlockTransfer, BlockReplyOfAnotherLengthFails) {
     for (uint8_t length : {uint8_t{31}, uint8_t{33}}) {
-        ASSERT_EQ(beginBlockTransfer(handle, kModule, 0, 0), kCommandOk);
+        ASSERT_TRUE(beginBlockTransfer(handle, kModule, 0, 0));
         model().setDataReplyLength(length, 1);
-        EXPECT_EQ(readBlock(handle, kModule, blockAddress(3), nullptr, 32), kCommandFailed)
+        EXPECT_FALSE(readBlock(handle, kModule, blockAddress(3), nullptr, 32))
             << int{length};
-        EXPECT_EQ(readBlock(handle, kModule, blockAddress(3), nullptr, 32), kCommandOk);
+        EXPECT_TRUE(readBlock(handle, kModule, blockAddress(3), nullptr, 32));
     }
     model().injectFault(CommandFault::AckInsteadOfData, 1);
-    EXPECT_EQ(readBlock(handle, kModule, blockAddress(3), nullptr, 60), kCommandFailed);
+    EXPECT_FALSE(readBlock(handle, kModule, blockAddress(3), nullptr, 60));
 }
 
 TEST_F(BlockTransfer, RefusedSetFormFallsBackToControl) {
     model().refuseSetFormOfTransfer(true);
     const std::vector<uint8_t> record = recordOfLength(20);
-    ASSERT_EQ(writeBlocks(handle, kModule, 6, 1, record.data(), 20), kCommandOk);
+    ASSERT_TRUE(writeBlocks(handle, kModule, 6, 1, record.data(), 20));
     const std::vector<CommandFrame> requests = model().requests();
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_EQ(requests[0], kBeginSet);
@@ -127,18 +126,18 @@ TEST_F(BlockTransfer, RefusedSetFormFallsBackToControl) {
     EXPECT_EQ(requests[4], (CommandFrame{kControl, kModule, 0xB9, {0, 0}}));
 
     model().clearRequests();
-    EXPECT_EQ(beginBlockTransfer(handle, kModule, 1, 0x0203), kCommandFailed);
+    EXPECT_FALSE(beginBlockTransfer(handle, kModule, 1, 0x0203));
     EXPECT_EQ(model().requests(),
               (std::vector<CommandFrame>{{kSet, kModule, 0xB8, {1, 0, 3, 2}}}));
     model().clearRequests();
-    EXPECT_EQ(beginBlockTransfer(handle, kModule, 0, 0x0203), kCommandOk);
+    EXPECT_TRUE(beginBlockTransfer(handle, kModule, 0, 0x0203));
     EXPECT_EQ(model().requests().back(), (CommandFrame{kControl, kModule, 0xB8, {3, 2}}));
 }
 
 TEST_F(BlockTransfer, SecondRefusalOfBeginFails) {
     model().injectFault(CommandFault::Refused);
     std::vector<uint8_t> out(31);
-    EXPECT_EQ(readBlocks(handle, kModule, 1, 1, out.data(), 31), kCommandFailed);
+    EXPECT_FALSE(readBlocks(handle, kModule, 1, 1, out.data(), 31));
     EXPECT_EQ(model().requests(), (std::vector<CommandFrame>{kBeginSet, kBeginControl}));
 }
 
@@ -146,7 +145,7 @@ TEST_F(BlockTransfer, FailedBlockWriteKeepsEarlierBlocksAndSendsNoEnd) {
     // Begin and two blocks pass; the third block is refused.
     model().injectFault(CommandFault::Refused, 1, 3);
     const std::vector<uint8_t> record = recordOfLength(150);
-    EXPECT_EQ(writeBlocks(handle, kModule, 22, 5, record.data(), 150), kCommandFailed);
+    EXPECT_FALSE(writeBlocks(handle, kModule, 22, 5, record.data(), 150));
     const std::vector<CommandFrame> requests = model().requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests.back().command, 0xBB);
@@ -157,17 +156,17 @@ TEST_F(BlockTransfer, FailedBlockWriteKeepsEarlierBlocksAndSendsNoEnd) {
 }
 
 TEST_F(BlockTransfer, MissingBuffersAreRefusedBeforeSending) {
-    EXPECT_EQ(writeBlocks(handle, kModule, 22, 6, nullptr, 186), kCommandFailed);
-    EXPECT_EQ(readBlocks(handle, kModule, 22, 6, nullptr, 186), kCommandFailed);
+    EXPECT_FALSE(writeBlocks(handle, kModule, 22, 6, nullptr, 186));
+    EXPECT_FALSE(readBlocks(handle, kModule, 22, 6, nullptr, 186));
     EXPECT_EQ(model().setFeatureCalls(), 0u);
     // An empty record needs no bytes: the image is the marker alone.
-    ASSERT_EQ(writeBlocks(handle, kModule, 30, 1, nullptr, 0), kCommandOk);
+    ASSERT_TRUE(writeBlocks(handle, kModule, 30, 1, nullptr, 0));
     EXPECT_EQ(model().block(kModule, 30)[0], 1);
 }
 
 TEST_F(BlockTransfer, BlockNumbersWrapAtSixteenBits) {
     const std::vector<uint8_t> record = recordOfLength(40);
-    ASSERT_EQ(writeBlocks(handle, kModule, 0xFFFF, 2, record.data(), 40), kCommandOk);
+    ASSERT_TRUE(writeBlocks(handle, kModule, 0xFFFF, 2, record.data(), 40));
     const std::vector<CommandFrame> requests = model().requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(std::vector<uint8_t>(requests[1].data.begin(), requests[1].data.begin() + 4),

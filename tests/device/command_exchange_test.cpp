@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <vector>
 
 #include "open_screen_fixture.h"
@@ -14,12 +15,18 @@ using tsdtest::kSet;
 
 namespace {
 
+const Command kQueryHidMode{CommandType::Query, 0x80, 0xE2};
+
+}  // namespace
+
+namespace {
+
 class CommandExchange : public tsdtest::OpenScreenTest {
 protected:
 
     // Queries the HID mode byte: true on success.
-    bool queryHidMode(uint8_t* out = nullptr, uint8_t* length = nullptr) {
-        return exchangeCommand(handle, kQuery, 0x80, 0xE2, nullptr, 0, out, length);
+    bool queryHidMode(ReplyBuffer* reply = nullptr) {
+        return exchangeCommand(handle, kQueryHidMode, reply);
     }
 
     std::size_t sends() { return model().setFeatureCalls(); }
@@ -31,9 +38,9 @@ protected:
 TEST_F(CommandExchange, DataReplyIsCopiedOut) {
     model().setHidMode(2);
     uint8_t out[4] = {9, 9, 9, 9};
-    uint8_t length = sizeof out;
-    ASSERT_TRUE(queryHidMode(out, &length));
-    EXPECT_EQ(length, 1);
+    ReplyBuffer reply{out, sizeof out};
+    ASSERT_TRUE(queryHidMode(&reply));
+    EXPECT_EQ(reply.length, 1);
     EXPECT_EQ(out[0], 2);
     EXPECT_EQ(out[1], 9);
     EXPECT_EQ(model().requests(), (std::vector<CommandFrame>{{kQuery, 0x80, 0xE2, {}}}));
@@ -44,32 +51,29 @@ TEST_F(CommandExchange, DataReplyIsCopiedOut) {
 TEST_F(CommandExchange, ReplyLargerThanTheCapacityOrWithoutBufferIsNotCopied) {
     model().setHidMode(2);
     uint8_t out = 7;
-    uint8_t length = 0;
-    ASSERT_TRUE(queryHidMode(&out, &length));
-    EXPECT_EQ(length, 1);
+    ReplyBuffer reply{&out, 0};
+    ASSERT_TRUE(queryHidMode(&reply));
+    EXPECT_EQ(reply.length, 1);
     EXPECT_EQ(out, 7);
-    length = 5;
-    ASSERT_TRUE(queryHidMode(nullptr, &length));
-    EXPECT_EQ(length, 1);
+    reply = ReplyBuffer{nullptr, 5};
+    ASSERT_TRUE(queryHidMode(&reply));
+    EXPECT_EQ(reply.length, 1);
     EXPECT_TRUE(queryHidMode());
 }
 
-TEST_F(CommandExchange, AckToAQueryLeavesTheLengthAlone) {
+TEST_F(CommandExchange, AckToAQueryWritesNoBytes) {
     model().injectFault(CommandFault::AckInsteadOfData, 1);
     uint8_t out = 7;
-    uint8_t length = 1;
-    EXPECT_EQ(exchange(handle, kQuery, 0x80, 0xE2, nullptr, 0, &out, &length),
-              ExchangeOutcome::Acknowledged);
-    EXPECT_EQ(length, 1);
+    ReplyBuffer reply{&out, 1, 1};
+    EXPECT_EQ(exchange(handle, kQueryHidMode, &reply), ExchangeOutcome::Acknowledged);
+    EXPECT_EQ(reply.length, 0);
     EXPECT_EQ(out, 7);
 }
 
 TEST_F(CommandExchange, InvalidRequestsSendNothing) {
     const std::vector<uint8_t> data(59, 0);
-    EXPECT_FALSE(exchangeCommand(handle, kSet, 0x80, 0xBB, data.data(), 59, nullptr, nullptr));
-    EXPECT_FALSE(exchangeCommand(handle, 0x4B, 0x80, 0xE2, nullptr, 0, nullptr, nullptr));
-    EXPECT_FALSE(exchangeCommand(handle, 0x87, 0x80, 0xE2, nullptr, 0, nullptr, nullptr));
-    EXPECT_FALSE(exchangeCommand(handle, kSet, 0x80, 0xE2, nullptr, 1, nullptr, nullptr));
+    EXPECT_FALSE(exchangeCommand(handle, {CommandType::Set, 0x80, 0xBB, {data.data(), 59}}));
+    EXPECT_FALSE(exchangeCommand(handle, {CommandType::Set, 0x80, 0xE2, {nullptr, 1}}));
     EXPECT_EQ(sends(), 0u);
 }
 
@@ -77,7 +81,7 @@ TEST_F(CommandExchange, LongestRequestReachesTheScreenWhole) {
     std::vector<uint8_t> data = {0, 0, 0x30, 0};
     data.resize(58, 0x11);
     // Refused (no transfer is open), but received intact.
-    EXPECT_FALSE(exchangeCommand(handle, kSet, 0x80, 0xBB, data.data(), 58, nullptr, nullptr));
+    EXPECT_FALSE(exchangeCommand(handle, {CommandType::Set, 0x80, 0xBB, {data.data(), 58}}));
     EXPECT_EQ(model().requests(), (std::vector<CommandFrame>{{kSet, 0x80, 0xBB, data}}));
 }
 
@@ -126,35 +130,70 @@ TEST_F(CommandExchange, EchoThenAckAndBadChecksumCountAsNoAnswer) {
         const std::size_t pollsBefore = polls();
         model().injectFault(c.fault, 1);
         uint8_t out = 0;
-        uint8_t length = 1;
-        EXPECT_TRUE(queryHidMode(&out, &length)) << c.name;
+        ReplyBuffer reply{&out, 1};
+        EXPECT_TRUE(queryHidMode(&reply)) << c.name;
         EXPECT_EQ(model().requests().size(), 2u) << c.name;
         EXPECT_EQ(polls() - pollsBefore, 81u) << c.name;
     }
 }
 
-TEST_F(CommandExchange, FailedSendsAreRetried) {
+TEST_F(CommandExchange, FailedSendsAreRetriedAndInterruptionsCostNoAttempt) {
     model().failIoctls(EPIPE, 3);
     EXPECT_TRUE(queryHidMode());
     EXPECT_EQ(sends(), 4u);
     EXPECT_EQ(model().requests().size(), 1u);
 
-    model().failIoctls(ENODEV, tsdemu::kAlways);
-    EXPECT_FALSE(queryHidMode());
-    EXPECT_EQ(sends(), 9u);
-    EXPECT_EQ(polls(), 1u);
+    // More interruptions than the exchange has attempts, on sends and polls.
+    model().failIoctls(EINTR, 12);
+    EXPECT_TRUE(queryHidMode());
+    EXPECT_EQ(model().requests().size(), 2u);
 }
 
-TEST_F(CommandExchange, UnplugInTheMiddleFailsWithoutHanging) {
-    model().setAnswerDelay(10);
-    model().unplugAfterPolls(3);
-    EXPECT_FALSE(queryHidMode());
-    EXPECT_EQ(model().requests().size(), 1u);
-    EXPECT_EQ(sends(), 5u);
-    EXPECT_EQ(polls(), 80u);
+// The screen disappears at each step of each export in turn: the export
+// fails, and the first ENODEV is the last call it makes.
+TEST_F(CommandExchange, EveryExportStopsAtTheFirstSignOfAGoneScreen) {
+    const std::vector<CalibrationPoint> identity = {{0, 0, 0, 0}, {1, 0, 1, 0}, {0, 1, 0, 1}};
+    struct Export {
+        const char* name;
+        std::function<TsdResult()> call;
+    };
+    uint8_t mode = 0;
+    const Export exports[] = {
+        {"get working mode", [&] { return TsdGetTouchScreenWorkingMode(handle, &mode); }},
+        {"set working mode", [&] { return TsdSetTouchScreenWorkingMode(handle, 1); }},
+        {"get data mode", [&] { return TsdGetTouchScreenDataMode(handle, &mode); }},
+        {"set data mode", [&] { return TsdSetTouchScreenDataMode(handle, 1); }},
+        {"get HID mode", [&] { return TsdGetTouchScreenHidMode(handle, &mode); }},
+        {"set HID mode", [&] { return TsdSetTouchScreenHidMode(handle, 1); }},
+        {"restart", [&] { return TsdRestartTouchScreen(handle); }},
+        {"preview",
+         [&] {
+             return TsdCalibrationFullScreenPreview(handle, 0, 4095, 0, 4095, identity.data(), 3);
+         }},
+        {"apply preview", [&] { return TsdCalibrationApplyPreview(handle); }},
+        {"cancel preview", [&] { return TsdCalibrationCancelPreview(handle); }},
+        {"reset", [&] { return TsdCalibrationReset(handle); }},
+    };
+    model().setModuleList({0x81, 0x82});
+    for (const Export& e : exports) {
+        for (uint32_t step = 0;; ++step) {
+            model().clearFaults();
+            const std::size_t before = sends() + polls();
+            model().unplugAfterIoctls(step);
+            const TsdResult result = e.call();
+            const std::size_t calls = sends() + polls() - before;
+            if (calls <= step) {  // done before the screen went
+                EXPECT_EQ(result, TSD_OK) << e.name;
+                EXPECT_GT(step, 0u) << e.name;
+                break;
+            }
+            EXPECT_EQ(result, TSD_FAILURE) << e.name << " step " << step;
+            ASSERT_EQ(calls, step + 1) << e.name << " step " << step;
+        }
+    }
 }
 
 TEST_F(CommandExchange, NullHandleFails) {
-    EXPECT_FALSE(exchangeCommand(nullptr, kQuery, 0x80, 0xE2, nullptr, 0, nullptr, nullptr));
+    EXPECT_FALSE(exchangeCommand(nullptr, kQueryHidMode));
     EXPECT_EQ(sends(), 0u);
 }

@@ -210,9 +210,9 @@ TEST_F(ScreenModelCommands, IoctlFailuresAndUnplug) {
     EXPECT_EQ(send(report), 64);
     EXPECT_TRUE(model.requests().size() == 1u);  // failed sends never reached the screen
 
-    model.unplugAfterPolls(2);
+    model.unplugAfterIoctls(2);
     poll();
-    poll();
+    EXPECT_EQ(send(report), 64);
     EXPECT_EQ(model.getFeature(in.data(), in.size()), -ENODEV);
     EXPECT_EQ(send(report), -ENODEV);
     EXPECT_EQ(model.getFeature(in.data(), in.size()), -ENODEV);

@@ -1,4 +1,4 @@
-#include "touch/worker_thread.h"
+#include "common/worker_thread.h"
 
 #include <pthread.h>
 
