@@ -2,13 +2,13 @@
 """tsdctl and tsd-emulate's control channel, run as a person would, against
 emulated screens.
 
-  tsdctl_test.py --emulate PATH --tsdctl PATH FAMILY
+  tsdctl_test.py --emulate CMD --tsdctl CMD FAMILY
 
 The script starts tsd-emulate with the screens FAMILY needs and runs itself
 again, as tsd-emulate's program, to drive the screens through the control
-FIFO and run tsdctl against them. On a board target both programs run behind
-the words in TSD_EMULATE_EXEC_PREFIX (qemu-user with the preload); this
-script, a host program, is then started by tsd-emulate through env alone.
+FIFO and run tsdctl against them. Each CMD is a command split at spaces: on
+a board target it starts with the runner (qemu-user and the target's loader,
+which loads the emulated screen's preload).
 """
 import argparse
 import json
@@ -67,8 +67,12 @@ class Check:
         """Starts a streaming tsdctl and waits for its ready line on stderr."""
         process = subprocess.Popen(self.tsdctl + list(args), stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, text=True)
-        line = process.stderr.readline()
-        self.expect(ready in line, f"tsdctl {' '.join(args)}: said {line!r}")
+        said = []
+        while len(said) < 20:
+            said.append(process.stderr.readline())
+            if not said[-1] or ready in said[-1]:
+                break
+        self.expect(ready in said[-1], f"tsdctl {' '.join(args)}: said {said!r}")
         return process
 
     def finish(self, process, status=0):
@@ -241,11 +245,12 @@ def record_replay(c, workdir, emulate, tsdctl):
 
 def inside(args):
     os.environ["ASAN_OPTIONS"] = os.environ.pop("TSD_TEST_ASAN_OPTIONS", "")
-    prefix_text = os.environ.pop("TSD_TEST_EXEC_PREFIX", "")
-    prefix = shlex.split(prefix_text)
-    # A tsd-emulate started from here puts the prefix before its program.
-    os.environ["TSD_EMULATE_EXEC_PREFIX"] = prefix_text
-    check = Check(prefix + [args.tsdctl], args.fifo)
+    tsdctl = shlex.split(args.tsdctl)
+    if len(tsdctl) > 1:
+        # Behind a runner the preload comes from the target's loader; in the
+        # environment it would reach the runner, a host program.
+        os.environ.pop("LD_PRELOAD", None)
+    check = Check(tsdctl, args.fifo)
     with tempfile.TemporaryDirectory() as workdir:
         if args.family == "list_info":
             list_info(check)
@@ -256,7 +261,7 @@ def inside(args):
         elif args.family == "events_watch":
             events_watch(check)
         elif args.family == "record_replay":
-            record_replay(check, workdir, prefix + [args.emulate], [args.tsdctl])
+            record_replay(check, workdir, shlex.split(args.emulate), tsdctl)
     return 1 if check.failures else 0
 
 
@@ -270,15 +275,9 @@ def main():
     args = parser.parse_args()
     if args.inside:
         return inside(args)
-    prefix_text = os.environ.get("TSD_EMULATE_EXEC_PREFIX", "")
-    environment = dict(os.environ)
-    if prefix_text:
-        # This script is a host program: started through env, which also
-        # keeps the target's preload away from it.
-        environment["TSD_EMULATE_EXEC_PREFIX"] = "/usr/bin/env"
     with tempfile.TemporaryDirectory() as workdir:
         fifo = os.path.join(workdir, "control")
-        emulate = shlex.split(prefix_text) + [args.emulate, "--screens", "2", "--control", fifo]
+        emulate = shlex.split(args.emulate) + ["--screens", "2", "--control", fifo]
         for serial in SERIALS:
             emulate += ["--serial", serial]
         # In a sanitizer build tsd-emulate hands its program the sanitizer
@@ -287,10 +286,9 @@ def main():
         outer = os.environ.get("ASAN_OPTIONS", "")
         command = emulate + EMULATE[args.family] + [
             "--", "/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0",
-            "TSD_TEST_ASAN_OPTIONS=" + outer, "TSD_TEST_EXEC_PREFIX=" + prefix_text,
-            sys.executable, os.path.abspath(__file__), "--inside", "--fifo", fifo,
+            "TSD_TEST_ASAN_OPTIONS=" + outer, sys.executable, os.path.abspath(__file__), "--inside", "--fifo", fifo,
             "--emulate", args.emulate, "--tsdctl", args.tsdctl, args.family]
-        status = subprocess.run(command, env=environment, timeout=300).returncode
+        status = subprocess.run(command, timeout=300).returncode
         if os.path.exists(fifo):
             print("FAIL: the control FIFO outlived tsd-emulate", file=sys.stderr)
             return 1
