@@ -24,7 +24,6 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -187,39 +186,17 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
     return std::move(*recording);
 }
 
-// TSD_EMULATE_EXEC_PREFIX: words put before the program. A program built for
-// another processor cannot be started directly under qemu-user without
-// binfmt_misc, but the host's qemu can be, with the program as argument.
-// The prefix then loads the preload into the program itself (qemu -E
-// LD_PRELOAD=..., env LD_PRELOAD=...): in the environment it would reach
-// the prefix's own program first.
-std::vector<std::string> execPrefix() {
-    const char* text = std::getenv("TSD_EMULATE_EXEC_PREFIX");
-    std::istringstream words(text != nullptr ? text : "");
-    std::vector<std::string> prefix;
-    for (std::string word; words >> word;) prefix.push_back(word);
-    return prefix;
-}
-
-// The one place the program is started. The preload in the program's
-// process reaches the screens through the testbed directory this process
-// made (UMOCKDEV_DIR, already exported).
+// The one place the program is started; on a board target the command
+// given already starts with the runner (qemu-user and the target's loader).
+// The preload in the program's process reaches the screens through the
+// testbed directory this process made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program) {
     const std::string preload = tsdemu::umockdevPreloadList();
-    std::vector<std::string> prefix = execPrefix();
-    std::vector<char*> command;
-    for (std::string& word : prefix) command.push_back(word.data());
-    for (char** arg = program; *arg != nullptr; ++arg) command.push_back(*arg);
-    command.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0) return child;
-    if (prefix.empty()) {
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    } else {
-        ::unsetenv("LD_PRELOAD");
-    }
-    ::execvp(command[0], command.data());
-    std::perror(command[0]);
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    ::execvp(program[0], program);
+    std::perror(program[0]);
     ::_exit(127);
 }
 
