@@ -14,7 +14,11 @@ namespace touchsdk {
 // lets the owner hand the thread a pointer to an argument record it has not
 // filled in yet. Destroying a thread that was never resumed releases it
 // without ever running the entry function; destroying a resumed thread
-// joins it, so the owner stops it first.
+// joins it, so the owner stops it first. Destroyed on the thread itself (an
+// owner freed from its own callback), it lets the thread go instead: the
+// entry function must then touch nothing of its owner once it returns to it.
+// Every library thread is one of these: tsd-hotplug, tsd-dispatch and
+// tsd-reader.
 class WorkerThread {
 public:
     using Entry = void (*)(void* argument);
