@@ -1,6 +1,7 @@
 #!/bin/bash
 # package.sh [ARCH...]: builds the Debian packages (libtouchsdk1,
-# libtouchsdk-dev, touchsdk-tools) for each Debian architecture given, by
+# libtouchsdk-dev, touchsdk-tools, and python3-touchsdk with the build
+# machine's set) for each Debian architecture given, by
 # default amd64 and the four board targets, into build/deb/<arch>/. Board
 # targets are cross builds (dpkg-buildpackage -a) with the cross compilers
 # of scripts/cross/setup-host.sh and the target's libudev unpacked by
@@ -82,7 +83,8 @@ build_one() {
     echo "== $arch: $(cd "$out" && echo *.deb) ($((SECONDS - start)) s)"
 }
 
-install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev
+install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev \
+    dh-python python3-all pybuild-plugin-pyproject python3-setuptools
 for arch in $archs; do
     [ "$arch" = "$build_arch" ] || scripts/cross/setup-host.sh >/dev/null
 done
