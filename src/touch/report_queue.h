@@ -19,10 +19,12 @@ struct Packet {
 };
 
 // How the backlog of one delivery has fared; read by anyone, written by the
-// reader thread only.
+// reader thread only. Word-sized counters: 32-bit MIPS has no 64-bit atomic
+// instructions, and libatomic is not a library the boards may be assumed
+// to carry.
 struct BacklogStats {
-    std::atomic<uint64_t> received{0};
-    std::atomic<uint64_t> dropped{0};
+    std::atomic<std::size_t> received{0};
+    std::atomic<std::size_t> dropped{0};
     std::atomic<std::size_t> highWater{0};
 };
 
