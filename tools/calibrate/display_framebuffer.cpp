@@ -80,13 +80,12 @@ private:
 
     void put(int x, int y, Color c) {
         const uint32_t bytesPerPixel = var_.bits_per_pixel / 8;
-        const std::size_t at = static_cast<std::size_t>(y + static_cast<int>(var_.yoffset)) *
-                                   fix_.line_length +
-                               static_cast<std::size_t>(x + static_cast<int>(var_.xoffset)) *
-                                   bytesPerPixel;
+        const std::size_t at =
+            static_cast<std::size_t>(y + static_cast<int>(var_.yoffset)) * fix_.line_length +
+            static_cast<std::size_t>(x + static_cast<int>(var_.xoffset)) * bytesPerPixel;
         if (at + bytesPerPixel > length_) return;
-        const uint32_t pixel = field(redOf(c), var_.red) | field(greenOf(c), var_.green) |
-                               field(blueOf(c), var_.blue);
+        const uint32_t pixel =
+            field(redOf(c), var_.red) | field(greenOf(c), var_.green) | field(blueOf(c), var_.blue);
         for (uint32_t i = 0; i < bytesPerPixel; ++i) {
             memory_[at + i] = static_cast<uint8_t>(pixel >> (8 * i));
         }
@@ -113,8 +112,9 @@ std::unique_ptr<Display> openFramebufferDisplay(const DisplayChoice& choice, std
     }
     fb_var_screeninfo var{};
     fb_fix_screeninfo fix{};
-    if (::ioctl(fd, FBIOGET_VSCREENINFO, &var) != 0 || ::ioctl(fd, FBIOGET_FSCREENINFO, &fix) != 0 ||
-        var.bits_per_pixel < 16 || var.bits_per_pixel % 8 != 0) {
+    if (::ioctl(fd, FBIOGET_VSCREENINFO, &var) != 0 ||
+        ::ioctl(fd, FBIOGET_FSCREENINFO, &fix) != 0 || var.bits_per_pixel < 16 ||
+        var.bits_per_pixel % 8 != 0) {
         error = path + " is not a framebuffer with 16 or more bits per pixel";
         ::close(fd);
         return nullptr;

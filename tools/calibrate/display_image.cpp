@@ -24,7 +24,8 @@ public:
 
     bool show(const Canvas& picture, const Rect& area) override {
         for (int y = 0; y < picture.height(); ++y) {
-            for (int x = 0; x < picture.width(); ++x) screen_.set(area.x + x, area.y + y, picture.at(x, y));
+            for (int x = 0; x < picture.width(); ++x)
+                screen_.set(area.x + x, area.y + y, picture.at(x, y));
         }
         char name[32];
         std::snprintf(name, sizeof name, "frame-%04d.%s", ++count_, ppm_ ? "ppm" : "png");

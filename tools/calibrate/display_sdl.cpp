@@ -78,20 +78,23 @@ std::unique_ptr<Display> openSdlDisplay(const DisplayChoice& choice, std::string
     }
     const int index = choice.output.empty() ? 0 : std::atoi(choice.output.c_str());
     SDL_Rect bounds{};
-    if (index < 0 || index >= SDL_GetNumVideoDisplays() || SDL_GetDisplayBounds(index, &bounds) != 0) {
+    if (index < 0 || index >= SDL_GetNumVideoDisplays() ||
+        SDL_GetDisplayBounds(index, &bounds) != 0) {
         error = "no display " + choice.output + " (" + std::to_string(SDL_GetNumVideoDisplays()) +
                 " found)";
         SDL_Quit();
         return nullptr;
     }
     // SDL_WINDOWPOS_UNDEFINED_DISPLAY, without its sign-changing arithmetic.
-    const int position = static_cast<int>(SDL_WINDOWPOS_UNDEFINED_MASK | static_cast<unsigned>(index));
+    const int position =
+        static_cast<int>(SDL_WINDOWPOS_UNDEFINED_MASK | static_cast<unsigned>(index));
     SDL_Window* window = SDL_CreateWindow("tsd-calibrate", position, position, bounds.w, bounds.h,
                                           SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
     SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
-    SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
-                                                        SDL_TEXTUREACCESS_STREAMING, bounds.w, bounds.h)
-                                    : nullptr;
+    SDL_Texture* texture = renderer
+                               ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
+                                                   SDL_TEXTUREACCESS_STREAMING, bounds.w, bounds.h)
+                               : nullptr;
     if (texture == nullptr) {
         error = std::string("cannot open a window: ") + SDL_GetError();
         if (renderer) SDL_DestroyRenderer(renderer);

@@ -150,7 +150,8 @@ void LibraryScreen::onDevice(void* context, uint32_t action, const char* deviceP
     if (action != TSD_ACTION_REMOVE || devicePath == nullptr) return;
     const std::string path = devicePath;
     const std::string& ours = self->syspath_;
-    if (ours.size() < path.size() || ours.compare(ours.size() - path.size(), path.size(), path) != 0) {
+    if (ours.size() < path.size() ||
+        ours.compare(ours.size() - path.size(), path.size(), path) != 0) {
         return;
     }
     {
@@ -176,8 +177,8 @@ InputEvent EventLoop::next(int64_t deadlineMs) {
         if (left <= 0) return {InputEvent::Kind::kTimedOut, {}};
         int wait = static_cast<int>(std::min<int64_t>(left, kPresenceCheckMs));
         if (display_.pumpIntervalMs() >= 0) wait = std::min(wait, display_.pumpIntervalMs());
-        pollfd fds[3] = {{screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0},
-                         {display_.inputFd(), POLLIN, 0}};
+        pollfd fds[3] = {
+            {screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0}, {display_.inputFd(), POLLIN, 0}};
         ::poll(fds, display_.inputFd() >= 0 ? 3 : 2, wait);
         if ((fds[0].revents & POLLIN) != 0) {
             std::deque<TouchSample> arrived = screen_.take(gone_);

@@ -6,10 +6,10 @@ namespace tsdcal {
 
 double spreadOf(const std::vector<PointF>& points) {
     if (points.empty()) return 0.0;
-    auto [minX, maxX] = std::minmax_element(points.begin(), points.end(),
-                                            [](const PointF& a, const PointF& b) { return a.x < b.x; });
-    auto [minY, maxY] = std::minmax_element(points.begin(), points.end(),
-                                            [](const PointF& a, const PointF& b) { return a.y < b.y; });
+    auto [minX, maxX] = std::minmax_element(
+        points.begin(), points.end(), [](const PointF& a, const PointF& b) { return a.x < b.x; });
+    auto [minY, maxY] = std::minmax_element(
+        points.begin(), points.end(), [](const PointF& a, const PointF& b) { return a.y < b.y; });
     return std::max(maxX->x - minX->x, maxY->y - minY->y);
 }
 

@@ -39,7 +39,8 @@ SignalPipe::SignalPipe() {
 
 SignalPipe::~SignalPipe() {
     if (readFd_ < 0) return;
-    for (std::size_t i = 0; i < kStopSignals.size(); ++i) ::sigaction(kStopSignals[i], &gSaved[i], nullptr);
+    for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+        ::sigaction(kStopSignals[i], &gSaved[i], nullptr);
     ::close(gWriteFd);
     ::close(readFd_);
     gWriteFd = -1;
