@@ -1,5 +1,6 @@
 // tsd-calibrate: the on-screen calibration program. See tsd-calibrate(1).
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
