@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "display.h"
 
@@ -106,7 +107,7 @@ std::unique_ptr<Display> openFramebufferDisplay(const DisplayChoice& choice, std
     const std::string path = choice.output.empty() ? "/dev/fb0" : choice.output;
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno) +
+        error = "cannot open " + path + ": " + std::system_category().message(errno) +
                 (errno == EACCES ? " (add yourself to the video group)" : "");
         return nullptr;
     }
@@ -121,7 +122,7 @@ std::unique_ptr<Display> openFramebufferDisplay(const DisplayChoice& choice, std
     }
     void* memory = ::mmap(nullptr, fix.smem_len, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (memory == MAP_FAILED) {
-        error = "cannot map " + path + ": " + std::strerror(errno);
+        error = "cannot map " + path + ": " + std::system_category().message(errno);
         ::close(fd);
         return nullptr;
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "display.h"
 #include "image_file.h"
@@ -57,7 +58,8 @@ private:
 std::unique_ptr<Display> openImageDisplay(const DisplayChoice& choice, std::string& error) {
     const std::string directory = choice.output.empty() ? "." : choice.output;
     if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = "cannot make the frame directory " + directory + ": " + std::strerror(errno);
+        error = "cannot make the frame directory " + directory + ": " +
+                std::system_category().message(errno);
         return nullptr;
     }
     if (choice.frameFormat != "png" && choice.frameFormat != "ppm") {

@@ -27,12 +27,11 @@ public:
     Size size() const override { return size_; }
 
     bool show(const Canvas& picture, const Rect& area) override {
-        std::vector<uint32_t> pixels(static_cast<std::size_t>(picture.width()) *
-                                     static_cast<std::size_t>(picture.height()));
+        std::vector<uint32_t> pixels;
+        pixels.reserve(static_cast<std::size_t>(picture.width()) *
+                       static_cast<std::size_t>(picture.height()));
         for (int y = 0; y < picture.height(); ++y) {
-            for (int x = 0; x < picture.width(); ++x) {
-                pixels[static_cast<std::size_t>(y * picture.width() + x)] = picture.at(x, y);
-            }
+            for (int x = 0; x < picture.width(); ++x) pixels.push_back(picture.at(x, y));
         }
         const SDL_Rect where{area.x, area.y, area.width, area.height};
         if (SDL_UpdateTexture(texture_, &where, pixels.data(), picture.width() * 4) != 0) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "calibration/calibration_commands.h"
 
@@ -58,7 +59,7 @@ std::unique_ptr<LibraryScreen> LibraryScreen::open(const std::string& syspath, s
 bool LibraryScreen::start(std::string& error) {
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd_ < 0) {
-        error = std::string("eventfd: ") + std::strerror(errno);
+        error = std::string("eventfd: ") + std::system_category().message(errno);
         return false;
     }
     if (TsdOpenTouchScreenA(syspath_.c_str(), &handle_) != TSD_OK) {
@@ -116,7 +117,7 @@ std::deque<TouchSample> LibraryScreen::take(bool& gone) {
 
 bool LibraryScreen::present() const { return ::access(syspath_.c_str(), F_OK) == 0; }
 
-void LibraryScreen::wake() {
+void LibraryScreen::wake() const {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }

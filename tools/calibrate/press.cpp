@@ -13,7 +13,7 @@ double spreadOf(const std::vector<PointF>& points) {
     return std::max(maxX->x - minX->x, maxY->y - minY->y);
 }
 
-PointF medianOf(std::vector<PointF> points) {
+PointF medianOf(const std::vector<PointF>& points) {
     if (points.empty()) return {};
     auto middle = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());

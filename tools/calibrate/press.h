@@ -60,6 +60,6 @@ private:
 
 // Per-axis extent of points and the per-axis median.
 double spreadOf(const std::vector<PointF>& points);
-PointF medianOf(std::vector<PointF> points);
+PointF medianOf(const std::vector<PointF>& points);
 
 }  // namespace tsdcal

@@ -46,7 +46,7 @@ SignalPipe::~SignalPipe() {
     gWriteFd = -1;
 }
 
-bool SignalPipe::take() {
+bool SignalPipe::take() const {
     char buffer[16];
     bool any = false;
     while (::read(readFd_, buffer, sizeof buffer) > 0) any = true;
