@@ -39,9 +39,14 @@ class Failure(Exception):
 SANITIZER_OPTIONS = "TSD_E2E_ASAN_OPTIONS"
 
 
-def program_environment():
+def program_environment(command):
     env = dict(os.environ)
     env.pop("ASAN_OPTIONS", None)
+    if len(command) > 1:
+        # Behind a runner (qemu-user and the target's loader) the preload
+        # comes from the loader; here it would reach the runner, a host
+        # program.
+        env.pop("LD_PRELOAD", None)
     if env.get(SANITIZER_OPTIONS):
         env["ASAN_OPTIONS"] = env[SANITIZER_OPTIONS]
     return env
@@ -143,7 +148,7 @@ class Calibrator:
             "--backend", "image", "--output", work, "--verbose"] + options
         self.process = subprocess.Popen(self.command, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True,
-                                        env=program_environment())
+                                        env=program_environment(shlex.split(args.calibrate)))
         self.events = []
 
     def next_event(self):
@@ -168,7 +173,7 @@ def probe(args, finger, screen, positions):
     touch (calibration in force applied) and the raw touch, screen units."""
     probe = subprocess.Popen(shlex.split(args.probe) + [str(len(positions)), "30"],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                             env=program_environment())
+                             env=program_environment(shlex.split(args.probe)))
     ready = probe.stdout.readline().strip()
     if ready != "ready":
         raise Failure(f"the probe did not start: {ready!r} {probe.stderr.read()!r}")
