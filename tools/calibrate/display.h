@@ -29,8 +29,8 @@ public:
 };
 
 struct DisplayChoice {
-    std::string backend;  // "auto", "sdl", "fb" or "image"
-    std::string output;   // SDL display number, framebuffer device or directory
+    std::string backend = "auto";  // "sdl", "fb" or "image"
+    std::string output;            // SDL display number, framebuffer device or directory
     Size imageSize{800, 480};
     std::string frameFormat = "png";
 };

@@ -11,10 +11,11 @@ std::unique_ptr<Display> openDisplay(const DisplayChoice& choice, std::string& e
     if (backend == "auto") {
         // A desktop session first, then a bare framebuffer, then SDL's own
         // KMS/DRM for boards with a GPU but no session.
-        const bool session = std::getenv("WAYLAND_DISPLAY") != nullptr || std::getenv("DISPLAY") != nullptr;
-        if (session && sdlAvailable()) {
-            backend = "sdl";
-        } else if (::access(choice.output.empty() ? "/dev/fb0" : choice.output.c_str(), F_OK) == 0) {
+        const bool session =
+            std::getenv("WAYLAND_DISPLAY") != nullptr || std::getenv("DISPLAY") != nullptr;
+        const bool framebuffer =
+            ::access(choice.output.empty() ? "/dev/fb0" : choice.output.c_str(), F_OK) == 0;
+        if (framebuffer && !(session && sdlAvailable())) {
             backend = "fb";
         } else if (sdlAvailable()) {
             backend = "sdl";

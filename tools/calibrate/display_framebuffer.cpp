@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "display.h"
 
@@ -80,13 +81,12 @@ private:
 
     void put(int x, int y, Color c) {
         const uint32_t bytesPerPixel = var_.bits_per_pixel / 8;
-        const std::size_t at = static_cast<std::size_t>(y + static_cast<int>(var_.yoffset)) *
-                                   fix_.line_length +
-                               static_cast<std::size_t>(x + static_cast<int>(var_.xoffset)) *
-                                   bytesPerPixel;
+        const std::size_t at =
+            static_cast<std::size_t>(y + static_cast<int>(var_.yoffset)) * fix_.line_length +
+            static_cast<std::size_t>(x + static_cast<int>(var_.xoffset)) * bytesPerPixel;
         if (at + bytesPerPixel > length_) return;
-        const uint32_t pixel = field(redOf(c), var_.red) | field(greenOf(c), var_.green) |
-                               field(blueOf(c), var_.blue);
+        const uint32_t pixel =
+            field(redOf(c), var_.red) | field(greenOf(c), var_.green) | field(blueOf(c), var_.blue);
         for (uint32_t i = 0; i < bytesPerPixel; ++i) {
             memory_[at + i] = static_cast<uint8_t>(pixel >> (8 * i));
         }
@@ -107,21 +107,22 @@ std::unique_ptr<Display> openFramebufferDisplay(const DisplayChoice& choice, std
     const std::string path = choice.output.empty() ? "/dev/fb0" : choice.output;
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno) +
+        error = "cannot open " + path + ": " + std::system_category().message(errno) +
                 (errno == EACCES ? " (add yourself to the video group)" : "");
         return nullptr;
     }
     fb_var_screeninfo var{};
     fb_fix_screeninfo fix{};
-    if (::ioctl(fd, FBIOGET_VSCREENINFO, &var) != 0 || ::ioctl(fd, FBIOGET_FSCREENINFO, &fix) != 0 ||
-        var.bits_per_pixel < 16 || var.bits_per_pixel % 8 != 0) {
+    if (::ioctl(fd, FBIOGET_VSCREENINFO, &var) != 0 ||
+        ::ioctl(fd, FBIOGET_FSCREENINFO, &fix) != 0 || var.bits_per_pixel < 16 ||
+        var.bits_per_pixel % 8 != 0) {
         error = path + " is not a framebuffer with 16 or more bits per pixel";
         ::close(fd);
         return nullptr;
     }
     void* memory = ::mmap(nullptr, fix.smem_len, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (memory == MAP_FAILED) {
-        error = "cannot map " + path + ": " + std::strerror(errno);
+        error = "cannot map " + path + ": " + std::system_category().message(errno);
         ::close(fd);
         return nullptr;
     }

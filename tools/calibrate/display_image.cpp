@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "display.h"
 #include "image_file.h"
@@ -24,7 +25,8 @@ public:
 
     bool show(const Canvas& picture, const Rect& area) override {
         for (int y = 0; y < picture.height(); ++y) {
-            for (int x = 0; x < picture.width(); ++x) screen_.set(area.x + x, area.y + y, picture.at(x, y));
+            for (int x = 0; x < picture.width(); ++x)
+                screen_.set(area.x + x, area.y + y, picture.at(x, y));
         }
         char name[32];
         std::snprintf(name, sizeof name, "frame-%04d.%s", ++count_, ppm_ ? "ppm" : "png");
@@ -56,7 +58,8 @@ private:
 std::unique_ptr<Display> openImageDisplay(const DisplayChoice& choice, std::string& error) {
     const std::string directory = choice.output.empty() ? "." : choice.output;
     if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = "cannot make the frame directory " + directory + ": " + std::strerror(errno);
+        error = "cannot make the frame directory " + directory + ": " +
+                std::system_category().message(errno);
         return nullptr;
     }
     if (choice.frameFormat != "png" && choice.frameFormat != "ppm") {

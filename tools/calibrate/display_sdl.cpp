@@ -27,12 +27,11 @@ public:
     Size size() const override { return size_; }
 
     bool show(const Canvas& picture, const Rect& area) override {
-        std::vector<uint32_t> pixels(static_cast<std::size_t>(picture.width()) *
-                                     static_cast<std::size_t>(picture.height()));
+        std::vector<uint32_t> pixels;
+        pixels.reserve(static_cast<std::size_t>(picture.width()) *
+                       static_cast<std::size_t>(picture.height()));
         for (int y = 0; y < picture.height(); ++y) {
-            for (int x = 0; x < picture.width(); ++x) {
-                pixels[static_cast<std::size_t>(y * picture.width() + x)] = picture.at(x, y);
-            }
+            for (int x = 0; x < picture.width(); ++x) pixels.push_back(picture.at(x, y));
         }
         const SDL_Rect where{area.x, area.y, area.width, area.height};
         if (SDL_UpdateTexture(texture_, &where, pixels.data(), picture.width() * 4) != 0) {
@@ -78,20 +77,23 @@ std::unique_ptr<Display> openSdlDisplay(const DisplayChoice& choice, std::string
     }
     const int index = choice.output.empty() ? 0 : std::atoi(choice.output.c_str());
     SDL_Rect bounds{};
-    if (index < 0 || index >= SDL_GetNumVideoDisplays() || SDL_GetDisplayBounds(index, &bounds) != 0) {
+    if (index < 0 || index >= SDL_GetNumVideoDisplays() ||
+        SDL_GetDisplayBounds(index, &bounds) != 0) {
         error = "no display " + choice.output + " (" + std::to_string(SDL_GetNumVideoDisplays()) +
                 " found)";
         SDL_Quit();
         return nullptr;
     }
     // SDL_WINDOWPOS_UNDEFINED_DISPLAY, without its sign-changing arithmetic.
-    const int position = static_cast<int>(SDL_WINDOWPOS_UNDEFINED_MASK | static_cast<unsigned>(index));
+    const int position =
+        static_cast<int>(SDL_WINDOWPOS_UNDEFINED_MASK | static_cast<unsigned>(index));
     SDL_Window* window = SDL_CreateWindow("tsd-calibrate", position, position, bounds.w, bounds.h,
                                           SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
     SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
-    SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
-                                                        SDL_TEXTUREACCESS_STREAMING, bounds.w, bounds.h)
-                                    : nullptr;
+    SDL_Texture* texture = renderer
+                               ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
+                                                   SDL_TEXTUREACCESS_STREAMING, bounds.w, bounds.h)
+                               : nullptr;
     if (texture == nullptr) {
         error = std::string("cannot open a window: ") + SDL_GetError();
         if (renderer) SDL_DestroyRenderer(renderer);

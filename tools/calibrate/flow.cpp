@@ -45,8 +45,9 @@ PointF screenToView(const PointF& p, const touchsdk::CalibrationRange& s, const 
 std::vector<CalibrationPoint> calibrationPoints(const CalibrationRun& run) {
     std::vector<CalibrationPoint> points;
     for (const TargetRecord& t : run.targets) {
-        points.push_back({static_cast<float>(t.press.median.x), static_cast<float>(t.press.median.y),
-                          static_cast<float>(t.target.x), static_cast<float>(t.target.y)});
+        points.push_back({static_cast<float>(t.press.median.x),
+                          static_cast<float>(t.press.median.y), static_cast<float>(t.target.x),
+                          static_cast<float>(t.target.y)});
     }
     return points;
 }
@@ -90,7 +91,8 @@ Outcome CalibrationFlow::attempt(bool& retry) {
     run_.landings.clear();
     progress();
     Step step = collect();
-    if (step != Step::kGoOn) return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    if (step != Step::kGoOn)
+        return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
 
     const std::vector<CalibrationPoint> points = calibrationPoints(run_);
     struct PreviewOff {
@@ -104,8 +106,9 @@ Outcome CalibrationFlow::attempt(bool& retry) {
         }
     } previewOff{screen_, log_};
     if (!screen_.preview(callerRange(), points)) {
-        reason_ = "the screen did not take the calibration preview (no answer, or the touches "
-                  "were too few or in a line)";
+        reason_ =
+            "the screen did not take the calibration preview (no answer, or the touches "
+            "were too few or in a line)";
         return Outcome::kFailed;
     }
     log_.emit("preview", EventLog::text("state", "on"));
@@ -113,7 +116,8 @@ Outcome CalibrationFlow::attempt(bool& retry) {
     step = verify();
     Choice choice = Choice::kCancel;
     if (step == Step::kGoOn) step = choose(choice);
-    if (step != Step::kGoOn) return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    if (step != Step::kGoOn)
+        return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
     if (choice == Choice::kCancel) {
         reason_ = "cancelled; the calibration in force is unchanged";
         return Outcome::kCancelled;
@@ -143,7 +147,8 @@ CalibrationFlow::Step CalibrationFlow::collect() {
     return Step::kGoOn;
 }
 
-CalibrationFlow::Step CalibrationFlow::takeTarget(std::size_t index, const std::vector<PointF>& grid) {
+CalibrationFlow::Step CalibrationFlow::takeTarget(std::size_t index,
+                                                  const std::vector<PointF>& grid) {
     TargetScene scene;
     scene.instruction = "TOUCH THE CENTRE OF THE TARGET AND HOLD STILL";
     scene.target = grid[index];
@@ -171,9 +176,10 @@ CalibrationFlow::Step CalibrationFlow::takeTarget(std::size_t index, const std::
             run_.targets.push_back({grid[index], press});
             last_ = press;
             haveLast_ = true;
-            log_.emit("accepted", EventLog::number("index", static_cast<double>(index)) + "," +
-                                      EventLog::point("touch", press.median) + "," +
-                                      EventLog::number("samples", static_cast<double>(press.samples)));
+            log_.emit("accepted",
+                      EventLog::number("index", static_cast<double>(index)) + "," +
+                          EventLog::point("touch", press.median) + "," +
+                          EventLog::number("samples", static_cast<double>(press.samples)));
             progress();
             return Step::kGoOn;
         }
@@ -199,9 +205,10 @@ CalibrationFlow::Step CalibrationFlow::verify() {
             if (press.stable) {
                 const PointF landed = screenToView(press.median, range_, view_.logical());
                 run_.landings.push_back({targets[i], landed, distance(landed, targets[i])});
-                log_.emit("landed", EventLog::number("index", static_cast<double>(i)) + "," +
-                                        EventLog::point("at", landed) + "," +
-                                        EventLog::number("distance", run_.landings.back().distance));
+                log_.emit("landed",
+                          EventLog::number("index", static_cast<double>(i)) + "," +
+                              EventLog::point("at", landed) + "," +
+                              EventLog::number("distance", run_.landings.back().distance));
                 progress();
                 break;
             }
@@ -217,8 +224,8 @@ CalibrationFlow::Step CalibrationFlow::choose(Choice& choice) {
     for (const Landing& l : run_.landings) worst = std::max(worst, l.distance);
     const bool passed = worst <= settings_.thresholdPx;
     const std::vector<Button> buttons = choiceButtons(view_.logical(), passed);
-    Step step = show(drawChoiceScene(view_.logical(), run_.landings, settings_.thresholdPx, passed,
-                                     buttons));
+    Step step = show(
+        drawChoiceScene(view_.logical(), run_.landings, settings_.thresholdPx, passed, buttons));
     if (step != Step::kGoOn) return step;
     log_.emit("verified", std::string("\"passed\":") + (passed ? "true" : "false") + "," +
                               EventLog::number("largest", worst) + "," +
@@ -235,7 +242,9 @@ CalibrationFlow::Step CalibrationFlow::choose(Choice& choice) {
         const PointF at = screenToView(press.median, range_, view_.logical());
         for (const Button& b : buttons) {
             if (!press.stable || !b.contains(at)) continue;
-            choice = b.name == "keep" ? Choice::kKeep : b.name == "retry" ? Choice::kRetry : Choice::kCancel;
+            choice = b.name == "keep"    ? Choice::kKeep
+                     : b.name == "retry" ? Choice::kRetry
+                                         : Choice::kCancel;
             log_.emit("chosen", EventLog::text("name", b.name));
             return Step::kGoOn;
         }
@@ -259,15 +268,20 @@ CalibrationFlow::Step CalibrationFlow::waitPress(bool raw, Press& press) {
 
 CalibrationFlow::Step CalibrationFlow::stopFor(const InputEvent& event) {
     switch (event.kind) {
-        case InputEvent::Kind::kEscape: reason_ = "cancelled"; return Step::kCancelled;
-        case InputEvent::Kind::kSignal: reason_ = "stopped by a signal"; return Step::kCancelled;
+        case InputEvent::Kind::kEscape:
+            reason_ = "cancelled";
+            return Step::kCancelled;
+        case InputEvent::Kind::kSignal:
+            reason_ = "stopped by a signal";
+            return Step::kCancelled;
         case InputEvent::Kind::kTimedOut:
             reason_ = "no touch for " + std::to_string(settings_.timeoutMs / 1000) + " s";
             return Step::kCancelled;
         case InputEvent::Kind::kScreenGone:
             reason_ = "the screen went away (unplugged?)";
             return Step::kFailed;
-        case InputEvent::Kind::kTouch: break;
+        case InputEvent::Kind::kTouch:
+            break;
     }
     return Step::kGoOn;
 }

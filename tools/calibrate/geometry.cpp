@@ -52,10 +52,18 @@ PointF View::toDisplay(const PointF& p) const {
     const double h = logical_.height;
     PointF out;
     switch (rotation_) {
-        case Rotation::k0: out = p; break;
-        case Rotation::k90: out = {h - p.y, p.x}; break;
-        case Rotation::k180: out = {w - p.x, h - p.y}; break;
-        case Rotation::k270: out = {p.y, w - p.x}; break;
+        case Rotation::k0:
+            out = p;
+            break;
+        case Rotation::k90:
+            out = {h - p.y, p.x};
+            break;
+        case Rotation::k180:
+            out = {w - p.x, h - p.y};
+            break;
+        case Rotation::k270:
+            out = {p.y, w - p.x};
+            break;
     }
     return {out.x + area_.x, out.y + area_.y};
 }

@@ -87,7 +87,8 @@ std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>
     std::vector<uint8_t> header;
     putBe32(header, static_cast<uint32_t>(width));
     putBe32(header, static_cast<uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit, truecolour, deflate, no filter, no interlace
+    header.insert(header.end(),
+                  {8, 2, 0, 0, 0});  // 8-bit, truecolour, deflate, no filter, no interlace
     putChunk(out, "IHDR", header);
     putChunk(out, "IDAT", zlibStored(raw));
     putChunk(out, "IEND", {});

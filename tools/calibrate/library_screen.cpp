@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "calibration/calibration_commands.h"
 
@@ -58,7 +59,7 @@ std::unique_ptr<LibraryScreen> LibraryScreen::open(const std::string& syspath, s
 bool LibraryScreen::start(std::string& error) {
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd_ < 0) {
-        error = std::string("eventfd: ") + std::strerror(errno);
+        error = std::string("eventfd: ") + std::system_category().message(errno);
         return false;
     }
     if (TsdOpenTouchScreenA(syspath_.c_str(), &handle_) != TSD_OK) {
@@ -116,7 +117,7 @@ std::deque<TouchSample> LibraryScreen::take(bool& gone) {
 
 bool LibraryScreen::present() const { return ::access(syspath_.c_str(), F_OK) == 0; }
 
-void LibraryScreen::wake() {
+void LibraryScreen::wake() const {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }
@@ -150,7 +151,8 @@ void LibraryScreen::onDevice(void* context, uint32_t action, const char* deviceP
     if (action != TSD_ACTION_REMOVE || devicePath == nullptr) return;
     const std::string path = devicePath;
     const std::string& ours = self->syspath_;
-    if (ours.size() < path.size() || ours.compare(ours.size() - path.size(), path.size(), path) != 0) {
+    if (ours.size() < path.size() ||
+        ours.compare(ours.size() - path.size(), path.size(), path) != 0) {
         return;
     }
     {
@@ -176,8 +178,8 @@ InputEvent EventLoop::next(int64_t deadlineMs) {
         if (left <= 0) return {InputEvent::Kind::kTimedOut, {}};
         int wait = static_cast<int>(std::min<int64_t>(left, kPresenceCheckMs));
         if (display_.pumpIntervalMs() >= 0) wait = std::min(wait, display_.pumpIntervalMs());
-        pollfd fds[3] = {{screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0},
-                         {display_.inputFd(), POLLIN, 0}};
+        pollfd fds[3] = {
+            {screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0}, {display_.inputFd(), POLLIN, 0}};
         ::poll(fds, display_.inputFd() >= 0 ? 3 : 2, wait);
         if ((fds[0].revents & POLLIN) != 0) {
             std::deque<TouchSample> arrived = screen_.take(gone_);

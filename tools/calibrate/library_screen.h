@@ -43,7 +43,7 @@ private:
     LibraryScreen() = default;
     bool start(std::string& error);
     void push(const TouchPoint& point, bool raw);
-    void wake();
+    void wake() const;
     static void onTouch(void* context, TouchPoint* point);
     static void onRaw(void* context, TouchPoint* point);
     static void onDevice(void* context, uint32_t action, const char* devicePath);

@@ -1,5 +1,6 @@
 // tsd-calibrate: the on-screen calibration program. See tsd-calibrate(1).
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
@@ -41,12 +42,13 @@ int run(const tsdcal::Options& options) {
     const std::unique_ptr<tsdcal::Display> display = tsdcal::openDisplay(options.display, error);
     if (!display) return fail(error);
     const tsdcal::Size size = display->size();
-    const tsdcal::Rect area = options.geometry.value_or(tsdcal::Rect{0, 0, size.width, size.height});
+    const tsdcal::Rect area =
+        options.geometry.value_or(tsdcal::Rect{0, 0, size.width, size.height});
     if (!tsdcal::insideDisplay(area, size)) {
-        return fail("the geometry " + std::to_string(area.width) + "x" + std::to_string(area.height) +
-                    "+" + std::to_string(area.x) + "+" + std::to_string(area.y) +
-                    " does not lie inside the display (" + std::to_string(size.width) + "x" +
-                    std::to_string(size.height) + ")");
+        return fail("the geometry " + std::to_string(area.width) + "x" +
+                    std::to_string(area.height) + "+" + std::to_string(area.x) + "+" +
+                    std::to_string(area.y) + " does not lie inside the display (" +
+                    std::to_string(size.width) + "x" + std::to_string(size.height) + ")");
     }
     for (const std::string& warning : tsdcal::secondCorrections(screen->syspath())) {
         std::fprintf(stderr, "tsd-calibrate: warning: %s\n", warning.c_str());
@@ -76,7 +78,8 @@ int run(const tsdcal::Options& options) {
     if (!options.report.empty() && !flow.lastRun().targets.empty()) {
         const tsdcal::ReportContext context{screen->syspath(), screen->range(), view,
                                             options.rotationText, outcomeText};
-        if (!tsdcal::writeReport(options.report, flow.lastRun(), context, flow.callerRange(), error)) {
+        if (!tsdcal::writeReport(options.report, flow.lastRun(), context, flow.callerRange(),
+                                 error)) {
             std::fprintf(stderr, "tsd-calibrate: %s\n", error.c_str());
         }
     }

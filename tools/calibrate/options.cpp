@@ -38,11 +38,14 @@ bool apply(const std::string& name, const std::string& value, Options& o, std::s
         if (!o.geometry) error = "--geometry takes WxH+X+Y, not " + value;
     } else if (name == "--rotate") {
         const auto r = parseRotation(value);
-        if (r) o.rotation = *r, o.rotationText = value;
-        else error = "--rotate takes 0, 90, 180 or 270, not " + value;
+        if (!r) error = "--rotate takes 0, 90, 180 or 270, not " + value;
+        o.rotation = r.value_or(Rotation::k0);
+        o.rotationText = value;
     } else if (name == "--points") {
-        if (!parseNumber(value, number) || !isOfferedGridSize(static_cast<int>(number)) ||
-            number != std::floor(number)) {
+        // Range first: a huge number must not reach the integer conversion.
+        const bool whole = parseNumber(value, number) && number >= 0 && number <= 100 &&
+                           number == std::floor(number);
+        if (!whole || !isOfferedGridSize(static_cast<int>(number))) {
             error = "--points takes 4, 5, 9, 16 or 25, not " + value;
         } else {
             o.points = static_cast<int>(number);
@@ -52,7 +55,8 @@ bool apply(const std::string& name, const std::string& value, Options& o, std::s
             error = "--threshold takes a distance in pixels above 0, not " + value;
         }
     } else if (name == "--timeout") {
-        if (!parseNumber(value, o.timeoutSeconds) || o.timeoutSeconds <= 0 || o.timeoutSeconds > 3600) {
+        if (!parseNumber(value, o.timeoutSeconds) || o.timeoutSeconds <= 0 ||
+            o.timeoutSeconds > 3600) {
             error = "--timeout takes seconds, above 0 and up to 3600, not " + value;
         }
     } else if (name == "--report") {

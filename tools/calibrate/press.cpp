@@ -6,14 +6,14 @@ namespace tsdcal {
 
 double spreadOf(const std::vector<PointF>& points) {
     if (points.empty()) return 0.0;
-    auto [minX, maxX] = std::minmax_element(points.begin(), points.end(),
-                                            [](const PointF& a, const PointF& b) { return a.x < b.x; });
-    auto [minY, maxY] = std::minmax_element(points.begin(), points.end(),
-                                            [](const PointF& a, const PointF& b) { return a.y < b.y; });
+    auto [minX, maxX] = std::minmax_element(
+        points.begin(), points.end(), [](const PointF& a, const PointF& b) { return a.x < b.x; });
+    auto [minY, maxY] = std::minmax_element(
+        points.begin(), points.end(), [](const PointF& a, const PointF& b) { return a.y < b.y; });
     return std::max(maxX->x - minX->x, maxY->y - minY->y);
 }
 
-PointF medianOf(std::vector<PointF> points) {
+PointF medianOf(const std::vector<PointF>& points) {
     if (points.empty()) return {};
     auto middle = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());

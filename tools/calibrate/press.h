@@ -28,9 +28,9 @@ struct PressRules {
 // The outcome of one press, known when the finger lifts.
 struct Press {
     bool stable = false;
-    PointF median;          // of the stable samples
+    PointF median;  // of the stable samples
     std::size_t samples = 0;
-    double spread = 0.0;    // per-axis extent of the stable samples
+    double spread = 0.0;  // per-axis extent of the stable samples
     int64_t downMs = 0;
     int64_t upMs = 0;
 };
@@ -60,6 +60,6 @@ private:
 
 // Per-axis extent of points and the per-axis median.
 double spreadOf(const std::vector<PointF>& points);
-PointF medianOf(std::vector<PointF> points);
+PointF medianOf(const std::vector<PointF>& points);
 
 }  // namespace tsdcal

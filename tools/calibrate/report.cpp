@@ -16,7 +16,8 @@ using touchsdk::CalibrationModel;
 
 // Record term order: 1, y, x, x*y, y^2, x^2, y^3, x*y^2, x^2*y, x^3.
 double evaluate(const float* a, bool linear, double x, double y) {
-    const double terms[] = {1, y, x, x * y, y * y, x * x, y * y * y, x * y * y, x * x * y, x * x * x};
+    const double terms[] = {1,     y,         x,         x * y,     y * y,
+                            x * x, y * y * y, x * y * y, x * x * y, x * x * x};
     const std::size_t count = linear ? 3 : 10;
     double sum = 0.0;
     for (std::size_t i = 0; i < count; ++i) sum += a[i] * terms[i];
@@ -74,12 +75,13 @@ std::vector<Residual> residualsOf(const CalibrationRun& run, const ReportContext
     std::vector<Residual> out;
     for (const TargetRecord& t : run.targets) {
         const PointF raw = t.press.median;
-        Residual r{t.target, screenToView(raw, context.range, view), screenToView(raw, context.range, view)};
+        Residual r{t.target, screenToView(raw, context.range, view),
+                   screenToView(raw, context.range, view)};
         if (fitted) {
             const float* yCoefficients = fitted->coefficients.data() + (linear ? 4 : 10);
             r.after = screenToView({evaluate(fitted->coefficients.data(), linear, raw.x, raw.y),
-                              evaluate(yCoefficients, linear, raw.x, raw.y)},
-                             context.range, view);
+                                    evaluate(yCoefficients, linear, raw.x, raw.y)},
+                                   context.range, view);
         }
         out.push_back(r);
     }
@@ -141,7 +143,8 @@ std::string svgReport(const CalibrationRun& run, const ReportContext& context,
     double largest = 0.0;
     for (const Residual& r : residuals) largest = std::max(largest, distance(r.before, r.target));
     // One magnification for both panels, so that their arrows compare.
-    const double magnify = largest > 0.0 ? std::max(1.0, std::floor(0.08 * view.width / largest)) : 1.0;
+    const double magnify =
+        largest > 0.0 ? std::max(1.0, std::floor(0.08 * view.width / largest)) : 1.0;
     const double width = 2 * kPanelWidth + 60;
     const double height = panelHeight + 110;
     std::string out = format(
@@ -149,21 +152,24 @@ std::string svgReport(const CalibrationRun& run, const ReportContext& context,
         "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"13\">\n",
         width, height, width, height);
     out += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    out += format("<text x=\"20\" y=\"24\" font-size=\"16\">Calibration error vectors, magnified "
-                  "%.0f times, %.0f targets, ",
-                  magnify, static_cast<double>(residuals.size())) +
+    out += format(
+               "<text x=\"20\" y=\"24\" font-size=\"16\">Calibration error vectors, magnified "
+               "%.0f times, %.0f targets, ",
+               magnify, static_cast<double>(residuals.size())) +
            model + " fit</text>\n";
     const char* titles[] = {"before: no correction", "after: fitted polynomial"};
     for (int panel = 0; panel < 2; ++panel) {
         const double left = 20 + panel * (kPanelWidth + 20);
         const double top = 50;
-        out += format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#f4f4f4\" "
-                      "stroke=\"#888\"/>\n",
-                      left, top, kPanelWidth, panelHeight);
-        out += format("<text x=\"%.1f\" y=\"%.1f\">", left, top + panelHeight + 20) + titles[panel] +
-               "</text>\n";
+        out += format(
+            "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#f4f4f4\" "
+            "stroke=\"#888\"/>\n",
+            left, top, kPanelWidth, panelHeight);
+        out += format("<text x=\"%.1f\" y=\"%.1f\">", left, top + panelHeight + 20) +
+               titles[panel] + "</text>\n";
         const Summary s = summarise(residuals.size(), [&](std::size_t i) {
-            return distance(panel == 0 ? residuals[i].before : residuals[i].after, residuals[i].target);
+            return distance(panel == 0 ? residuals[i].before : residuals[i].after,
+                            residuals[i].target);
         });
         out += format("<text x=\"%.1f\" y=\"%.1f\">largest %.2f px, rms %.2f px</text>\n", left,
                       top + panelHeight + 38, s.largest, s.rms);
@@ -174,22 +180,25 @@ std::string svgReport(const CalibrationRun& run, const ReportContext& context,
             const double ex = tx + (landed.x - r.target.x) * magnify * scale;
             const double ey = ty + (landed.y - r.target.y) * magnify * scale;
             out += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"#333\"/>\n", tx, ty);
-            out += format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" ", tx, ty, ex, ey) +
-                   "stroke=\"" + (panel == 0 ? "#d05000" : "#208040") + "\" stroke-width=\"2\"/>\n";
+            out +=
+                format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" ", tx, ty, ex, ey) +
+                "stroke=\"" + (panel == 0 ? "#d05000" : "#208040") + "\" stroke-width=\"2\"/>\n";
         }
         if (panel == 1) {
             for (const Landing& l : run.landings) {
                 const double tx = left + l.target.x * scale;
                 const double ty = top + l.target.y * scale;
-                out += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"none\" stroke=\"#2050c0\"/>\n"
-                              "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
-                              "stroke=\"#2050c0\" stroke-width=\"2\"/>\n",
-                              tx, ty, tx, ty, tx + (l.landed.x - l.target.x) * magnify * scale,
-                              ty + (l.landed.y - l.target.y) * magnify * scale);
+                out += format(
+                    "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"none\" stroke=\"#2050c0\"/>\n"
+                    "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+                    "stroke=\"#2050c0\" stroke-width=\"2\"/>\n",
+                    tx, ty, tx, ty, tx + (l.landed.x - l.target.x) * magnify * scale,
+                    ty + (l.landed.y - l.target.y) * magnify * scale);
             }
-            out += format("<text x=\"%.1f\" y=\"%.1f\" fill=\"#2050c0\">blue: verification touches "
-                          "under the preview</text>\n",
-                          left, top + panelHeight + 56);
+            out += format(
+                "<text x=\"%.1f\" y=\"%.1f\" fill=\"#2050c0\">blue: verification touches "
+                "under the preview</text>\n",
+                left, top + panelHeight + 56);
         }
     }
     out += "</svg>\n";
@@ -200,7 +209,8 @@ bool writeReport(const std::string& path, const CalibrationRun& run, const Repor
                  const touchsdk::CalibrationRange& caller, std::string& error) {
     const std::size_t dot = path.find_last_of('.');
     const std::size_t slash = path.find_last_of('/');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     const std::string svgPath = (hasExtension ? path.substr(0, dot) : path) + ".svg";
     std::ofstream text(path);
     text << textReport(run, context, caller);

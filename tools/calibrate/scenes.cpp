@@ -19,7 +19,9 @@ void line(Canvas& c, int y, const std::string& s, int scale, Color color) {
 }
 
 // Big enough to read at arm's length, small enough for a 320-pixel view.
-int textScale(const Size& view) { return std::clamp(std::min(view.width, view.height) / 240, 1, 3); }
+int textScale(const Size& view) {
+    return std::clamp(std::min(view.width, view.height) / 240, 1, 3);
+}
 
 std::string formatPixels(double value) {
     char buffer[32];
@@ -98,7 +100,8 @@ Canvas drawChoiceScene(const Size& view, const std::vector<Landing>& landings, d
         worst = std::max(worst, l.distance);
     }
     char summary[96];
-    std::snprintf(summary, sizeof summary, "LARGEST ERROR %.1f PX, LIMIT %.1f PX", worst, threshold);
+    std::snprintf(summary, sizeof summary, "LARGEST ERROR %.1f PX, LIMIT %.1f PX", worst,
+                  threshold);
     const int y = pixel(view.height * 0.33);
     line(c, y, summary, scale, passed ? colors::kDone : colors::kBad);
     line(c, y + 10 * scale,

@@ -39,8 +39,8 @@ struct Button {
 std::vector<Button> choiceButtons(const Size& view, bool passed);
 
 Canvas drawTargetScene(const Size& view, const TargetScene& scene);
-Canvas drawChoiceScene(const Size& view, const std::vector<Landing>& landings,
-                       double threshold, bool passed, const std::vector<Button>& buttons);
+Canvas drawChoiceScene(const Size& view, const std::vector<Landing>& landings, double threshold,
+                       bool passed, const std::vector<Button>& buttons);
 Canvas drawClosingScene(const Size& view, const std::string& text);
 
 }  // namespace tsdcal

@@ -31,8 +31,8 @@ std::string xinputProperties(const std::string& name) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const char* argv[] = {"xinput", "list-props", name.c_str(), nullptr};
     pid_t child = -1;
-    const int spawned = posix_spawnp(&child, "xinput", &actions, nullptr,
-                                     const_cast<char* const*>(argv), environ);
+    const int spawned =
+        posix_spawnp(&child, "xinput", &actions, nullptr, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     std::string out;
@@ -70,8 +70,9 @@ std::vector<std::string> secondCorrections(const std::string& hidrawSyspath) {
     touchsdk::UdevContext context;
     if (!context.valid()) return found;
     UdevDevice hidraw(udev_device_new_from_syspath(context.get(), hidrawSyspath.c_str()));
-    udev_device* hid = hidraw ? udev_device_get_parent_with_subsystem_devtype(hidraw.get(), "hid", nullptr)
-                              : nullptr;
+    udev_device* hid =
+        hidraw ? udev_device_get_parent_with_subsystem_devtype(hidraw.get(), "hid", nullptr)
+               : nullptr;
     if (hid == nullptr) return found;
     // The input devices the kernel made from the same HID device.
     UdevEnumerate enumeration(udev_enumerate_new(context.get()));
@@ -81,10 +82,12 @@ std::vector<std::string> secondCorrections(const std::string& hidrawSyspath) {
     udev_enumerate_scan_devices(enumeration.get());
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
-        UdevDevice input(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        UdevDevice input(
+            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
         if (!input) continue;
         const char* node = udev_device_get_devnode(input.get());
-        const char* matrix = udev_device_get_property_value(input.get(), "LIBINPUT_CALIBRATION_MATRIX");
+        const char* matrix =
+            udev_device_get_property_value(input.get(), "LIBINPUT_CALIBRATION_MATRIX");
         if (matrix != nullptr && node != nullptr) {
             found.push_back(std::string("udev sets LIBINPUT_CALIBRATION_MATRIX=\"") + matrix +
                             "\" on " + node +
@@ -92,7 +95,8 @@ std::vector<std::string> secondCorrections(const std::string& hidrawSyspath) {
         }
         const char* name = udev_device_get_sysattr_value(input.get(), "name");
         if (name != nullptr && hasNonIdentityMatrix(xinputProperties(name))) {
-            found.push_back(std::string("X applies a coordinate transformation matrix to \"") + name +
+            found.push_back(std::string("X applies a coordinate transformation matrix to \"") +
+                            name +
                             "\": set it to the identity (xinput set-prop) or touches are corrected "
                             "twice");
         }

@@ -39,13 +39,14 @@ SignalPipe::SignalPipe() {
 
 SignalPipe::~SignalPipe() {
     if (readFd_ < 0) return;
-    for (std::size_t i = 0; i < kStopSignals.size(); ++i) ::sigaction(kStopSignals[i], &gSaved[i], nullptr);
+    for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+        ::sigaction(kStopSignals[i], &gSaved[i], nullptr);
     ::close(gWriteFd);
     ::close(readFd_);
     gWriteFd = -1;
 }
 
-bool SignalPipe::take() {
+bool SignalPipe::take() const {
     char buffer[16];
     bool any = false;
     while (::read(readFd_, buffer, sizeof buffer) > 0) any = true;

@@ -16,7 +16,7 @@ public:
     bool ok() const { return readFd_ >= 0; }
     int fd() const { return readFd_; }
     // Drains the pipe; true if a signal arrived.
-    bool take();
+    bool take() const;
 
 private:
     int readFd_ = -1;

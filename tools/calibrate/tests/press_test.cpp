@@ -1,7 +1,8 @@
+#include "press.h"
+
 #include <gtest/gtest.h>
 
 #include "misclick.h"
-#include "press.h"
 
 namespace tsdcal {
 namespace {
@@ -31,10 +32,17 @@ std::optional<Press> play(const std::vector<Step>& steps) {
 TEST(PressTracker, TakesTheMedianOfTheRunWhereTheFingerSettled) {
     // Slides in from far away, then rests with a little tremor and one
     // outlier inside the spread.
-    const auto press = play({{true, 1, 500, 500}, {true, 1, 300, 300}, {true, 1, 101, 200},
-                             {true, 1, 100, 203}, {true, 1, 109, 201}, {true, 1, 102, 199},
-                             {true, 1, 100, 200}, {true, 2, 900, 900}, {false, 2, 0, 0},
-                             {true, 1, 103, 202}, {false, 1, 0, 0}});
+    const auto press = play({{true, 1, 500, 500},
+                             {true, 1, 300, 300},
+                             {true, 1, 101, 200},
+                             {true, 1, 100, 203},
+                             {true, 1, 109, 201},
+                             {true, 1, 102, 199},
+                             {true, 1, 100, 200},
+                             {true, 2, 900, 900},
+                             {false, 2, 0, 0},
+                             {true, 1, 103, 202},
+                             {false, 1, 0, 0}});
     ASSERT_TRUE(press);
     EXPECT_TRUE(press->stable);
     EXPECT_EQ(press->samples, 6u) << "the slide and the second finger stay out";
@@ -43,12 +51,19 @@ TEST(PressTracker, TakesTheMedianOfTheRunWhereTheFingerSettled) {
 }
 
 TEST(PressTracker, ATapTooShortOrTooRestlessIsNotStable) {
-    const auto brief = play({{true, 1, 100, 100}, {true, 1, 100, 100}, {true, 1, 100, 100},
-                             {true, 1, 100, 100}, {false, 1, 0, 0}});
+    const auto brief = play({{true, 1, 100, 100},
+                             {true, 1, 100, 100},
+                             {true, 1, 100, 100},
+                             {true, 1, 100, 100},
+                             {false, 1, 0, 0}});
     ASSERT_TRUE(brief);
     EXPECT_FALSE(brief->stable);
-    const auto wandering = play({{true, 1, 100, 100}, {true, 1, 112, 100}, {true, 1, 124, 100},
-                                 {true, 1, 136, 100}, {true, 1, 148, 100}, {true, 1, 160, 100},
+    const auto wandering = play({{true, 1, 100, 100},
+                                 {true, 1, 112, 100},
+                                 {true, 1, 124, 100},
+                                 {true, 1, 136, 100},
+                                 {true, 1, 148, 100},
+                                 {true, 1, 160, 100},
                                  {false, 1, 0, 0}});
     ASSERT_TRUE(wandering);
     EXPECT_FALSE(wandering->stable);
