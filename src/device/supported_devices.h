@@ -16,6 +16,8 @@ struct SupportedDevice {
 // The screens of the product family, ended by an all-zero entry. An entry
 // with only one zero value is an ordinary entry.
 constexpr std::size_t kSupportedDeviceCount = 0
+// Each entry adds one term to the sum; it is not an expression of its own.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define TSD_SUPPORTED_DEVICE(vendor, product) +1
 #include "device/supported_devices.def"
 #undef TSD_SUPPORTED_DEVICE

@@ -51,9 +51,7 @@ UdevMonitor::UdevMonitor(const UdevContext& context) {
     monitor_.reset(udev_monitor_new_from_netlink(context.get(), "udev"));
 }
 
-bool UdevMonitor::start() {
-    return monitor_ && udev_monitor_enable_receiving(monitor_.get()) >= 0;
-}
+bool UdevMonitor::start() { return monitor_ && udev_monitor_enable_receiving(monitor_.get()) >= 0; }
 
 void UdevMonitor::requestReceiveBuffer(int bytes) {
     // Best effort: without privilege the kernel keeps its default size.

@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "common/wake_fd.h"
 #include "touch/dispatch.h"
 #include "touch/report_decoding.h"
-#include "common/wake_fd.h"
 
 namespace touchsdk {
 
@@ -28,7 +28,7 @@ bool startDelivery(CallbackManager& manager) {
     auto stopEvent = SyncEvent::create();
     auto startedEvent = SyncEvent::create();
     if (!thread || !wakeEvent || !stopEvent || !startedEvent) return false;
-    context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
+    context = {startedEvent.get(), wakeEvent.get(),  stopEvent.get(), manager.device,
                &manager.slots,     readerWake.get(), &manager.backlog};
     // Stored before the thread runs: a callback may call back into the
     // manager (to unregister itself) as soon as the first report arrives.

@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "common/handle.h"
-#include "common/unique_fd.h"
-#include "touch/callback_slots.h"
 #include "common/sync_event.h"
+#include "common/unique_fd.h"
 #include "common/worker_thread.h"
+#include "touch/callback_slots.h"
 #include "touch/report_queue.h"
 #include "touchsdk.h"
 

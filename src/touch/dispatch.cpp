@@ -4,11 +4,11 @@
 #include <mutex>
 #include <new>
 
+#include "common/wake_fd.h"
+#include "common/worker_thread.h"
 #include "device/device_handle.h"
 #include "touch/report_decoding.h"
 #include "touch/report_reader.h"
-#include "common/wake_fd.h"
-#include "common/worker_thread.h"
 
 namespace touchsdk {
 namespace {
@@ -55,8 +55,8 @@ void deliverUntilStopped(const DispatchContext& context) {
     ReaderContext readerContext{};
     auto thread = WorkerThread::create(readerMain, &readerContext, "tsd-reader");
     if (!thread) return;
-    readerContext = {&readerStop,  &readerStarted,     context.device,      &queue,
-                     &queueLock, context.wakeEvent, context.readerWakeFd};
+    readerContext = {&readerStop, &readerStarted,    context.device,      &queue,
+                     &queueLock,  context.wakeEvent, context.readerWakeFd};
     thread->resume();
     readerStarted.wait();
     const RunningReader reader(std::move(thread), readerStop, context.readerWakeFd);

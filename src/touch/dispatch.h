@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "touch/callback_slots.h"
 #include "common/sync_event.h"
+#include "touch/callback_slots.h"
 #include "touch/report_queue.h"
 #include "touchsdk.h"
 
@@ -17,7 +17,7 @@ struct DispatchContext {
     SyncEvent* stopEvent;
     TouchScreenHandle device;
     CallbackSlots* slots;
-    int readerWakeFd;      // eventfd that wakes the reader for its stop
+    int readerWakeFd;       // eventfd that wakes the reader for its stop
     BacklogStats* backlog;  // owned by the manager
 };
 

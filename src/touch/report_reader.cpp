@@ -42,13 +42,13 @@ void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandle
     if (device == nullptr) return;
     while (!stop.event->isSet()) {
         switch (waitAndRead(device->fd, stop.wakeFd, handler, context)) {
-        case Step::Continue:
-            break;
-        case Step::Stop:
-            return;
-        case Step::ScreenGone:
-            stop.event->wait();
-            return;
+            case Step::Continue:
+                break;
+            case Step::Stop:
+                return;
+            case Step::ScreenGone:
+                stop.event->wait();
+                return;
         }
     }
 }

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/device_handle.h"
 #include "common/sync_event.h"
+#include "device/device_handle.h"
 
 namespace touchsdk {
 
