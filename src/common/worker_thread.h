@@ -1,9 +1,11 @@
 #pragma once
 
+#include <pthread.h>
+
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace touchsdk {
 
@@ -22,9 +24,13 @@ public:
     using Entry = void (*)(void* argument);
 
     // `name` (at most 15 characters, static storage) shows in ps and
-    // debuggers. Null when the system refuses a thread or memory.
-    static std::unique_ptr<WorkerThread> create(Entry entry, void* argument,
-                                                const char* name) noexcept;
+    // debuggers. `stackBytes` 0 gives the process's default stack (the
+    // stack limit, 8 MiB on most systems), which a thread that runs the
+    // application's code keeps; a thread that runs only the library's own
+    // code asks for less, raised to the system's minimum. Null when the
+    // system refuses a thread or memory.
+    static std::unique_ptr<WorkerThread> create(Entry entry, void* argument, const char* name,
+                                                std::size_t stackBytes = 0) noexcept;
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
@@ -37,6 +43,7 @@ public:
 
 private:
     WorkerThread(Entry entry, void* argument, const char* name);
+    static void* start(void* self);
     void run();
     bool awaitRelease();
 
@@ -48,7 +55,8 @@ private:
     bool started_ = false;             // guarded by mutex_
     bool released_ = false;            // guarded by mutex_
     bool cancelled_ = false;           // guarded by mutex_
-    std::thread thread_;               // set before run() is released
+    pthread_t thread_{};               // set before run() is released
+    bool joinable_ = false;            // set before resume(), cleared after join
 };
 
 }  // namespace touchsdk

@@ -23,6 +23,8 @@ bool startDelivery(CallbackManager& manager) {
     UniqueFd readerWake = makeWakeFd();
     if (!readerWake) return false;
     DispatchContext context{};
+    // The process's default stack: callbacks run on this thread, and the
+    // application sized its stacks for its own code.
     auto thread = WorkerThread::create(dispatchMain, &context, "tsd-dispatch");
     auto wakeEvent = SyncEvent::create();
     auto stopEvent = SyncEvent::create();
