@@ -8,7 +8,7 @@
 #include "common/unique_fd.h"
 #include "common/worker_thread.h"
 #include "touch/callback_slots.h"
-#include "touch/report_queue.h"
+#include "touch/packet_queue.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
