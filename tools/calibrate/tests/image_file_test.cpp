@@ -39,8 +39,8 @@ TEST(ImageFile, PngSplitsPixelsIntoStoredBlocksThatReassemble) {
     int blocks = 0;
     for (bool last = false; !last; ++blocks) {
         last = (png[at] & 1) != 0;
-        const unsigned len = png[at + 1] | png[at + 2] << 8;
-        const unsigned nlen = png[at + 3] | png[at + 4] << 8;
+        const auto len = static_cast<unsigned>(png[at + 1] | png[at + 2] << 8);
+        const auto nlen = static_cast<unsigned>(png[at + 3] | png[at + 4] << 8);
         ASSERT_EQ(len ^ 0xFFFFu, nlen);
         raw.insert(raw.end(), png.begin() + static_cast<std::ptrdiff_t>(at + 5),
                    png.begin() + static_cast<std::ptrdiff_t>(at + 5 + len));
