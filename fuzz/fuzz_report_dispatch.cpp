@@ -13,7 +13,7 @@
 
 #include "fuzz_check.h"
 #include "touch/report_decoding.h"
-#include "touch/report_queue.h"
+#include "touch/packet_queue.h"
 
 using namespace touchsdk;
 
@@ -61,7 +61,7 @@ void checkBacklog(const uint8_t* data, std::size_t size) {
     if (size == 0) return;
     const std::size_t capacity = 1 + data[0] % 16;
     BacklogStats stats;
-    ReportQueue queue(&stats, capacity);
+    PacketQueue queue(&stats, capacity);
     std::deque<uint8_t> expected;  // the step number of each queued report
     uint64_t drops = 0;
     for (std::size_t i = 1; i < size; ++i) {

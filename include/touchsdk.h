@@ -77,9 +77,9 @@ typedef struct TsdNotification* NotificationHandle;
 /* ---- Records handed to callbacks (byte-packed, native byte order) ------ */
 
 typedef struct __attribute__((packed)) TouchPoint {
-    uint8_t state;     /* 1: the contact touches the screen, 0: lifted */
-    uint8_t id;        /* contact identifier */
-    float x;           /* screen units, as the screen reported them */
+    uint8_t state; /* 1: the contact touches the screen, 0: lifted */
+    uint8_t id;    /* contact identifier */
+    float x;       /* screen units, as the screen reported them */
     float y;
     float width;
     float height;

@@ -63,7 +63,7 @@ bool resetCalibration(TouchScreenHandle handle) {
 // boundary.
 template <typename Body>
 TsdResult lockedCalibration(TouchScreenHandle handle, Body&& body) {
-    return guardedExport([&]() -> TsdResult { return toResult(withCommandLock(handle, body)); });
+    return guardedExport([&] { return withCommandLock(handle, body); });
 }
 
 }  // namespace

@@ -109,7 +109,8 @@ FitStatus solveGaussJordan(NormalEquations& system) {
     return FitStatus::Ok;
 }
 
-FitStatus fitPolynomial(const WorkingSample* samples, std::size_t count, int degree, FitResult& out) {
+FitStatus fitPolynomial(const WorkingSample* samples, std::size_t count, int degree,
+                        FitResult& out) {
     if (degree < 1 || degree > kMaxFitDegree) return FitStatus::TooFewSamples;
     const std::size_t unknowns = unknownsForDegree(degree);
     if (unknowns > count) return FitStatus::TooFewSamples;

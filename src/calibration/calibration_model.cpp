@@ -35,7 +35,7 @@ void copyRounded(const FitResult& fit, const std::array<std::size_t, N>& source,
 }  // namespace
 
 FitStatus buildCalibrationModel(const WorkingSample* samples, std::size_t count,
-                              CalibrationModel& model) {
+                                CalibrationModel& model) {
     FitResult fit{};
     int degree = kMaxFitDegree;
     FitStatus status = fitPolynomial(samples, count, degree, fit);

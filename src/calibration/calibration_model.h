@@ -13,7 +13,7 @@ namespace touchsdk {
 // Ok, TooFewSamples (fewer than 3) or Singular; a singular fit is not
 // retried at a lower degree.
 [[nodiscard]] FitStatus buildCalibrationModel(const WorkingSample* samples, std::size_t count,
-                                            CalibrationModel& model);
+                                              CalibrationModel& model);
 
 // A record with an infinite or NaN coefficient or scale would leave the
 // screen unusable; such a model is never stored.

@@ -22,8 +22,7 @@ struct DecodedCalibration {
     // Only the two kinds the host writes carry coefficients.
     bool hasModel() const {
         const uint8_t kind = flags & kModelKindMask;
-        return (flags & kModelPresentFlag) != 0 &&
-               (kind == kLinearKind || kind == kPolynomialKind);
+        return (flags & kModelPresentFlag) != 0 && (kind == kLinearKind || kind == kPolynomialKind);
     }
 };
 

@@ -1,5 +1,3 @@
-#include "device/device_handle_ops.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "device/device_handle_ops.h"
 #include "device/udev.h"
 
 namespace touchsdk {

@@ -14,7 +14,7 @@ namespace touchsdk {
 // another open, so the handle must not keep it. The error is still reported.
 [[nodiscard]] bool closeTouchScreen(TouchScreenHandle handle);
 // Reports the needed size (bytes, terminator included) before the size check.
-[[nodiscard]] bool readSerialNumber(TouchScreenHandle handle, wchar_t* buffer, std::size_t bufferSize,
-                      uint32_t* neededSize);
+[[nodiscard]] bool readSerialNumber(TouchScreenHandle handle, wchar_t* buffer,
+                                    std::size_t bufferSize, uint32_t* neededSize);
 
 }  // namespace touchsdk

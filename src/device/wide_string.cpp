@@ -1,9 +1,9 @@
 #include "device/wide_string.h"
 
-#include <clocale>
-#include <cstdlib>
 #include <locale.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>

@@ -20,8 +20,7 @@ bool transferCommand(TouchScreenHandle handle, uint8_t module, uint8_t command, 
     if (succeeded(outcome)) return true;
     // Screens that refuse the Set form know only `second`.
     if (first != 0 || outcome == ExchangeOutcome::ScreenGone) return false;
-    return exchangeCommand(handle,
-                           {CommandType::Control, module, command, ByteView(data).from(2)});
+    return exchangeCommand(handle, {CommandType::Control, module, command, ByteView(data).from(2)});
 }
 
 // The record does not fit when it leaves no room for the marker byte. The
@@ -37,8 +36,7 @@ uint32_t addressOfBlock(uint16_t firstBlock, uint16_t k) {
 
 }  // namespace
 
-bool beginBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first,
-                        uint16_t second) {
+bool beginBlockTransfer(TouchScreenHandle handle, uint8_t module, uint16_t first, uint16_t second) {
     return transferCommand(handle, module, kBlockTransferBeginCommand, first, second);
 }
 
@@ -71,8 +69,8 @@ bool writeBlock(TouchScreenHandle handle, uint8_t module, uint32_t address, cons
     return exchangeCommand(handle, {CommandType::Set, module, kBlockCommand, data});
 }
 
-bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
-                uint16_t blockCount, uint8_t* out, int32_t length) {
+bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock, uint16_t blockCount,
+                uint8_t* out, int32_t length) {
     if (out == nullptr) return false;
     if (!beginBlockTransfer(handle, module, 0, 0)) return false;
     if (!recordFits(length, blockCount)) return false;
@@ -88,8 +86,8 @@ bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
     return true;
 }
 
-bool writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
-                 uint16_t blockCount, const uint8_t* record, int32_t length) {
+bool writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock, uint16_t blockCount,
+                 const uint8_t* record, int32_t length) {
     if (record == nullptr && length != 0) return false;
     if (!beginBlockTransfer(handle, module, 0, 0)) return false;
     if (!recordFits(length, blockCount)) return false;

@@ -7,8 +7,8 @@ namespace touchsdk {
 namespace {
 
 constexpr std::array<FrameType, 8> kFrameTypes = {
-    FrameType::Query, FrameType::Set,  FrameType::Control, FrameType::Data,
-    FrameType::Reserved, FrameType::Ack, FrameType::Busy,   FrameType::Refused,
+    FrameType::Query,    FrameType::Set, FrameType::Control, FrameType::Data,
+    FrameType::Reserved, FrameType::Ack, FrameType::Busy,    FrameType::Refused,
 };
 
 // Report ID, then the request record as a flat byte sequence.

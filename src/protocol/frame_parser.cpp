@@ -44,8 +44,8 @@ void FrameParser::feedBody(uint8_t byte) {
     const bool shortForm = buffer_[1] == static_cast<uint8_t>(FrameType::Data);
     // Long: report ID, type, module, command, length, data, sum.
     // Short: report ID, type, length, data, sum.
-    const bool atChecksum = shortForm ? count_ == buffer_[2] + 4
-                                      : count_ > 4 && count_ == buffer_[4] + 6;
+    const bool atChecksum =
+        shortForm ? count_ == buffer_[2] + 4 : count_ > 4 && count_ == buffer_[4] + 6;
     if (atChecksum) {
         checkSum(byte);
     } else {

@@ -28,8 +28,8 @@ TsdResult getMode(TouchScreenHandle handle, QueryOperation query,
 }
 
 template <std::size_t N>
-TsdResult setMode(TouchScreenHandle handle, SetOperation set,
-                  const std::array<ModeValue, N>& table, uint32_t mode) {
+TsdResult setMode(TouchScreenHandle handle, SetOperation set, const std::array<ModeValue, N>& table,
+                  uint32_t mode) {
     const std::optional<uint8_t> screenByte = screenByteOf(table, mode);
     if (!screenByte) return TSD_FAILURE;
     return toResult(set(handle, kControllerModule, *screenByte));
@@ -89,8 +89,7 @@ TsdResult TsdSetTouchScreenHidMode(TouchScreenHandle handle, uint32_t mode) noex
 }
 
 TsdResult TsdRestartTouchScreen(TouchScreenHandle handle) noexcept {
-    return lockedExport(handle,
-                        [&] { return toResult(restartModule(handle, kControllerModule)); });
+    return lockedExport(handle, [&] { return toResult(restartModule(handle, kControllerModule)); });
 }
 
 }  // extern "C"

@@ -61,8 +61,7 @@ TSD_API TsdResult TsdUnregisterRawtouchCallback(CallbackManagerHandle manager) n
 }
 
 TSD_API TsdResult TsdRegisterDiagnosisCallback(CallbackManagerHandle manager,
-                                               DiagnosisCallback callback,
-                                               void* context) noexcept {
+                                               DiagnosisCallback callback, void* context) noexcept {
     return registerExport(manager, kDiagnosisReportId, callback, context);
 }
 

@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "common/handle.h"
-#include "common/unique_fd.h"
-#include "touch/callback_slots.h"
 #include "common/sync_event.h"
+#include "common/unique_fd.h"
 #include "common/worker_thread.h"
-#include "touch/report_queue.h"
+#include "touch/callback_slots.h"
+#include "touch/packet_queue.h"
 #include "touchsdk.h"
 
 namespace touchsdk {

@@ -36,7 +36,7 @@ private:
 
 // Takes every queued packet, including those queued meanwhile, and decodes
 // it with the lock released, so the reader never waits for a callback.
-void drain(ReportQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
+void drain(PacketQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
     std::unique_lock<Mutex> lock(queueLock);
     Packet packet;
     while (queue.pop(packet)) {
@@ -47,7 +47,7 @@ void drain(ReportQueue& queue, Mutex& queueLock, CallbackSlots& slots) {
 }
 
 void deliverUntilStopped(const DispatchContext& context) {
-    ReportQueue queue(context.backlog);
+    PacketQueue queue(context.backlog);
     Mutex queueLock;
     // Both outlive the reader, which is joined before they go.
     SyncEvent readerStop;

@@ -4,7 +4,7 @@
 
 #include "common/sync_event.h"
 #include "touch/callback_slots.h"
-#include "touch/report_queue.h"
+#include "touch/packet_queue.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
@@ -37,7 +37,7 @@ struct ReaderContext {
     SyncEvent* stopEvent;
     SyncEvent* startedEvent;
     TouchScreenHandle device;
-    ReportQueue* queue;
+    PacketQueue* queue;
     Mutex* queueLock;  // guards *queue
     SyncEvent* wakeEvent;
     int wakeFd;

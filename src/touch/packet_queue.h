@@ -30,17 +30,17 @@ struct BacklogStats {
 
 // The backlog between the reader and the dispatch thread, oldest first. A
 // callback slower than the screen would otherwise make it grow without
-// end; once full, each new report pushes out the oldest one, so that what
+// end; once full, each new packet pushes out the oldest one, so that what
 // the application sees is as recent as it can be. Not locked itself.
-class ReportQueue {
+class PacketQueue {
 public:
-    explicit ReportQueue(BacklogStats* stats = nullptr, std::size_t capacity = kReportBacklog)
+    explicit PacketQueue(BacklogStats* stats = nullptr, std::size_t capacity = kReportBacklog)
         : stats_(stats), capacity_(capacity == 0 ? 1 : capacity) {}
 
     // Answers whether the queue was empty before. May throw bad_alloc,
     // leaving the queue as it was.
     bool push(const uint8_t* bytes, uint32_t length);
-    // The oldest report, moved out into `out`; false when empty.
+    // The oldest packet, moved out into `out`; false when empty.
     bool pop(Packet& out);
     std::size_t size() const { return packets_.size(); }
     bool empty() const { return packets_.empty(); }

@@ -1,10 +1,10 @@
-#include "touch/report_queue.h"
+#include "touch/packet_queue.h"
 
 #include <utility>
 
 namespace touchsdk {
 
-bool ReportQueue::push(const uint8_t* bytes, uint32_t length) {
+bool PacketQueue::push(const uint8_t* bytes, uint32_t length) {
     Packet packet{std::vector<uint8_t>(bytes, bytes + length)};
     const bool wasEmpty = packets_.empty();
     packets_.push_back(std::move(packet));
@@ -21,7 +21,7 @@ bool ReportQueue::push(const uint8_t* bytes, uint32_t length) {
     return wasEmpty;
 }
 
-bool ReportQueue::pop(Packet& out) {
+bool PacketQueue::pop(Packet& out) {
     if (packets_.empty()) return false;
     out = std::move(packets_.front());
     packets_.pop_front();
