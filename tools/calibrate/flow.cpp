@@ -8,7 +8,6 @@ namespace {
 
 // A second press this soon after the last one, near where it was, is the
 // same finger tapping twice rather than a touch on the next target.
-constexpr int64_t kDoubleTapMs = 500;
 // Misclicks: a share of the closest spacing of two targets.
 constexpr double kToleranceShare = 0.4;
 
@@ -293,7 +292,7 @@ CalibrationFlow::Step CalibrationFlow::show(const Canvas& picture) {
 }
 
 bool CalibrationFlow::isDoubleTap(const Press& press) const {
-    return haveLast_ && press.downMs - last_.upMs <= kDoubleTapMs &&
+    return haveLast_ && press.downMs - last_.upMs <= settings_.doubleTapMs &&
            distance(press.median, last_.median) <= tolerance_;
 }
 

@@ -15,6 +15,7 @@ struct FlowSettings {
     int points = 9;
     double thresholdPx = 2.0;   // largest verification error that may be kept
     int64_t timeoutMs = 15000;  // without progress: cancel
+    int64_t doubleTapMs = 500;  // a second touch at the same place this soon
     PressRules rules;           // spread in screen units
 };
 

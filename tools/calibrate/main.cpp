@@ -59,6 +59,7 @@ int run(const tsdcal::Options& options) {
     settings.points = options.points;
     settings.thresholdPx = options.thresholdPx;
     settings.timeoutMs = static_cast<int64_t>(options.timeoutSeconds * 1000.0);
+    settings.doubleTapMs = static_cast<int64_t>(options.doubleTapMs);
     settings.rules = pressRules(screen->range());
     const tsdcal::EventLog log(options.verbose);
     const touchsdk::CalibrationRange& r = screen->range();

@@ -59,6 +59,10 @@ bool apply(const std::string& name, const std::string& value, Options& o, std::s
             o.timeoutSeconds > 3600) {
             error = "--timeout takes seconds, above 0 and up to 3600, not " + value;
         }
+    } else if (name == "--double-tap") {
+        if (!parseNumber(value, o.doubleTapMs) || o.doubleTapMs < 0 || o.doubleTapMs > 10000) {
+            error = "--double-tap takes milliseconds, 0 to 10000, not " + value;
+        }
     } else if (name == "--report") {
         o.report = value;
     } else {
@@ -73,7 +77,8 @@ const char* usageText() {
     return "usage: tsd-calibrate [--points 4|5|9|16|25] [--device SYSPATH]\n"
            "                     [--backend auto|sdl|fb|image] [--output OUTPUT]\n"
            "                     [--geometry WxH+X+Y] [--rotate 0|90|180|270]\n"
-           "                     [--threshold PIXELS] [--timeout SECONDS] [--report FILE]\n"
+           "                     [--threshold PIXELS] [--timeout SECONDS] [--double-tap MS]\n"
+           "                     [--report FILE]\n"
            "                     [--image-size WxH] [--frame-format png|ppm] [--verbose]\n"
            "Shows targets, fits the screen's calibration from the touches, lets the\n"
            "result be checked and keeps it only when asked to.\n"

@@ -17,6 +17,7 @@ struct Options {
     int points = 9;
     double thresholdPx = 2.0;
     double timeoutSeconds = 15.0;
+    double doubleTapMs = 500.0;
     std::string report;
     bool verbose = false;
     bool help = false;
