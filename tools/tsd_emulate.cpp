@@ -24,7 +24,6 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,7 +127,8 @@ bool parse(int argc, char** argv, Options& options) {
 tsdemu::ScreenSetup setupOf(const Options& options, unsigned index) {
     tsdemu::ScreenSetup setup = options.setup;
     if (!options.serials.empty()) {
-        setup.identity.serial = options.serials[std::min<std::size_t>(index, options.serials.size() - 1)];
+        setup.identity.serial =
+            options.serials[std::min<std::size_t>(index, options.serials.size() - 1)];
     } else {
         char serial[16];
         std::snprintf(serial, sizeof serial, "EMU%06u", index + 1);
@@ -154,39 +154,17 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
     return std::move(*recording);
 }
 
-// TSD_EMULATE_EXEC_PREFIX: words put before the program. A program built for
-// another processor cannot be started directly under qemu-user without
-// binfmt_misc, but the host's qemu can be, with the program as argument.
-// The prefix then loads the preload into the program itself (qemu -E
-// LD_PRELOAD=..., env LD_PRELOAD=...): in the environment it would reach
-// the prefix's own program first.
-std::vector<std::string> execPrefix() {
-    const char* text = std::getenv("TSD_EMULATE_EXEC_PREFIX");
-    std::istringstream words(text != nullptr ? text : "");
-    std::vector<std::string> prefix;
-    for (std::string word; words >> word;) prefix.push_back(word);
-    return prefix;
-}
-
-// The one place the program is started. The preload in the program's
-// process reaches the screens through the testbed directory this process
-// made (UMOCKDEV_DIR, already exported).
+// The one place the program is started. It inherits the preload this
+// process runs under, which reaches the screens through the testbed
+// directory this process made (UMOCKDEV_DIR, already exported). A program
+// built for another processor comes with its runner in front (qemu-user
+// and the target's loader, which loads the preload itself): without
+// binfmt_misc the kernel cannot start it directly.
 pid_t startProgram(char** program) {
-    const std::string preload = tsdemu::umockdevPreloadList();
-    std::vector<std::string> prefix = execPrefix();
-    std::vector<char*> command;
-    for (std::string& word : prefix) command.push_back(word.data());
-    for (char** arg = program; *arg != nullptr; ++arg) command.push_back(*arg);
-    command.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0) return child;
-    if (prefix.empty()) {
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    } else {
-        ::unsetenv("LD_PRELOAD");
-    }
-    ::execvp(command[0], command.data());
-    std::perror(command[0]);
+    ::execvp(program[0], program);
+    std::perror(program[0]);
     ::_exit(127);
 }
 
@@ -212,8 +190,8 @@ void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool
     constexpr uint16_t kStep = 3000;
     for (int stroke = 0; !done && screen.plugged(); stroke = (stroke + 1) % kStrokes) {
         const auto from = static_cast<uint16_t>(1000 + stroke * kStep);
-        const tsdemu::ScreenPoint start = stroke % 2 == 0 ? tsdemu::ScreenPoint{from, from}
-                                                          : tsdemu::ScreenPoint{from, 31000};
+        const tsdemu::ScreenPoint start =
+            stroke % 2 == 0 ? tsdemu::ScreenPoint{from, from} : tsdemu::ScreenPoint{from, 31000};
         const tsdemu::ScreenPoint end{static_cast<uint16_t>(from + kStep),
                                       static_cast<uint16_t>(stroke % 2 == 0 ? from + kStep : 1000)};
         tsdemu::TouchScriptPlayer player(screen, tsdemu::movingContact(start, end, 10, rateHz));
@@ -255,11 +233,13 @@ int run(const Options& options) {
     if (child < 0) return 127;
     gChild = child;
     std::unique_ptr<tsdemu::ControlScript> script;
-    if (!taps.empty()) script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
+    if (!taps.empty())
+        script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
     std::atomic<bool> done{false};
     std::vector<std::thread> streams;
     for (tsdemu::EmulatedScreen* screen : screens.plugged()) {
-        if (options.touch) streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
+        if (options.touch)
+            streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
     }
     if (!recorded.empty()) {
         streams.emplace_back(replay, std::ref(*screens.screen(0)), std::cref(recorded),
