@@ -20,8 +20,8 @@ void runControlLine(ScreenSet& screens, const std::string& line, const std::stri
     std::string error = parsed.error;
     if (parsed.command) error = screens.run(*parsed.command);
     if (!error.empty()) {
-        std::fprintf(stderr, "tsd-emulate: %s: %s: ignored \"%s\"\n", where.c_str(),
-                     error.c_str(), line.c_str());
+        std::fprintf(stderr, "tsd-emulate: %s: %s: ignored \"%s\"\n", where.c_str(), error.c_str(),
+                     line.c_str());
     }
 }
 

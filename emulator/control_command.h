@@ -12,10 +12,10 @@ enum class ControlVerb : uint8_t { Touch, Lift, Key, Unplug, Plug, Wait };
 
 struct ControlCommand {
     ControlVerb verb = ControlVerb::Wait;
-    unsigned screen = 0;   // in plug order; screen 0 when the line names none
-    unsigned value = 0;    // contact id, key number, or milliseconds for Wait
-    uint8_t state = 0;     // key: 0 released, 1 pressed
-    double x = 0.0;        // touch: true position in the screen's own units
+    unsigned screen = 0;  // in plug order; screen 0 when the line names none
+    unsigned value = 0;   // contact id, key number, or milliseconds for Wait
+    uint8_t state = 0;    // key: 0 released, 1 pressed
+    double x = 0.0;       // touch: true position in the screen's own units
     double y = 0.0;
 };
 

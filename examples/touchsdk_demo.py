@@ -49,3 +49,5 @@ if __name__ == "__main__":
     except touchsdk.Error as error:
         print(f"touchsdk-demo: {error}", file=sys.stderr)
         sys.exit(1)
+    except KeyboardInterrupt:
+        sys.exit(130)

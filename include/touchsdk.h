@@ -30,6 +30,8 @@
  * - Command and calibration functions on one TouchScreenHandle are
  *   serialised by the library: each call runs as one unit on the screen, so
  *   two threads never interleave their requests and each gets its own answer.
+ *   Once the screen is unplugged, each of them fails at once: the first
+ *   request that finds it gone ends the call.
  * - Calls on one CallbackManagerHandle must not overlap; the application
  *   serialises them.
  */

@@ -6,6 +6,8 @@
 #   scripts/fuzz.sh --seconds S [TARGET...]
 #   scripts/fuzz.sh --runs N [TARGET...]  N executions each
 # FUZZ_BUILD names another build directory (default build/fuzz).
+# fuzz/TARGET.options holds further libFuzzer flags for a target: an input
+# longer than a few reports only makes each run slower.
 # Each run ends with a line "== TARGET: E executions, cov C, ft F, S s".
 set -eu
 cd "$(dirname "$0")/.."
@@ -25,8 +27,10 @@ for target in $targets; do
     corpus=$build/corpus/$target
     mkdir -p "$corpus" "$build/findings"
     log=$build/$target.log
+    options=$(cat "fuzz/$target.options" 2>/dev/null || true)
     start=$(date +%s)
-    if ! "$build/fuzz/$target" "$limit" -print_final_stats=1 -artifact_prefix="$build/findings/" \
+    # shellcheck disable=SC2086
+    if ! "$build/fuzz/$target" "$limit" $options -print_final_stats=1 -artifact_prefix="$build/findings/" \
             "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
         tail -n 40 "$log"
         echo "== $target: FAILED (input kept in $build/findings)"

@@ -1,13 +1,14 @@
 #!/bin/sh
 # Checks the library's sources: formatting (.clang-format) of src/ and
-# include/, and clang-tidy (.clang-tidy) on src/ with no finding allowed.
+# include/, and clang-tidy (.clang-tidy) on src/ with no finding allowed;
+# pyflakes on the Python binding and examples.
 #   scripts/lint.sh           check
 #   scripts/lint.sh --fix     reformat src/ and include/ in place instead
 set -eu
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" = 0 ]; then
     need=
-    for p in clang-format-14 clang-tidy-14 cmake g++ libudev-dev; do
+    for p in clang-format-14 clang-tidy-14 cmake g++ libudev-dev python3-pyflakes; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
             need="$need $p"
     done
@@ -30,6 +31,8 @@ fi
 # shellcheck disable=SC2086
 "$FORMAT" --dry-run -Werror $sources
 echo "== format: clean"
+/usr/bin/python3 -m pyflakes python $(git ls-files 'examples/*.py')
+echo "== pyflakes: clean"
 # clang-tidy reads the compile commands of a configured build; the library's
 # sources need no tests and no emulator to be configured.
 build=build/lint

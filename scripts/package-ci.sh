@@ -21,7 +21,7 @@ debs=build/deb/amd64
 dpkg-query -W lintian >/dev/null 2>&1 || "${apt[@]}" install -y --no-install-recommends lintian
 lintian --fail-on error "$debs"/*.changes
 
-packages=(libtouchsdk1 libtouchsdk-dev touchsdk-tools)
+packages=(libtouchsdk1 libtouchsdk-dev touchsdk-tools python3-touchsdk)
 work=$(mktemp -d)
 cleanup() {
     "${apt[@]}" purge -y "${packages[@]}" >/dev/null 2>&1 || true
@@ -29,7 +29,8 @@ cleanup() {
 }
 trap cleanup EXIT
 "${apt[@]}" install -y --no-install-recommends \
-    "$root/$debs"/{libtouchsdk1,libtouchsdk-dev,touchsdk-tools}_*.deb gcc pkgconf cmake
+    "$root/$debs"/{libtouchsdk1,libtouchsdk-dev,touchsdk-tools,python3-touchsdk}_*.deb gcc pkgconf \
+    cmake
 
 # The example exactly as the README shows it.
 sed -n '/^## Use/,/^## /p' README.md | sed -n '/^```c$/,/^```$/p' | sed '1d;$d' >"$work/demo.c"
@@ -55,6 +56,10 @@ for demo in "$work/demo-pc" "$work/app/build/demo"; do
 done
 
 if command -v tsdctl >/dev/null; then tsdctl --version; fi
+# The binding from the package, with the installed library, from a neutral
+# directory and without any variable pointing elsewhere.
+(cd / && env -u TOUCHSDK_LIBRARY -u PYTHONPATH /usr/bin/python3 -c \
+    'import touchsdk; assert touchsdk.version()[0] == 1 and touchsdk.screens() == []')
 getent group touchsdk >/dev/null || { echo "no touchsdk group after install" >&2; exit 1; }
 [ -f /lib/udev/rules.d/70-touchsdk.rules ] || { echo "udev rule not installed" >&2; exit 1; }
 

@@ -1,6 +1,7 @@
 #!/bin/bash
 # package.sh [ARCH...]: builds the Debian packages (libtouchsdk1,
-# libtouchsdk-dev, touchsdk-tools) for each Debian architecture given, by
+# libtouchsdk-dev, touchsdk-tools, and python3-touchsdk with the build
+# machine's set) for each Debian architecture given, by
 # default amd64 and the four board targets, into build/deb/<arch>/. Board
 # targets are cross builds (dpkg-buildpackage -a) with the cross compilers
 # of scripts/cross/setup-host.sh and the target's libudev unpacked by
@@ -14,6 +15,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 archs=${*:-amd64 ppc64el mipsel mips64el armhf}
+# Debian's own tools only: an interpreter from elsewhere first on PATH (a
+# python3 without Debian's modules) must not build the packages.
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 build_arch=$(dpkg --print-architecture)
 
 install_missing() {
@@ -79,7 +83,8 @@ build_one() {
     echo "== $arch: $(cd "$out" && echo *.deb) ($((SECONDS - start)) s)"
 }
 
-install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev
+install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev \
+    dh-python python3-all pybuild-plugin-pyproject python3-setuptools
 for arch in $archs; do
     [ "$arch" = "$build_arch" ] || scripts/cross/setup-host.sh >/dev/null
 done

@@ -77,8 +77,25 @@ bool parseRange(const char* text, tsdemu::ScreenSetup& setup) {
     return true;
 }
 
+// Options that name a file or a text: any value will do.
+bool parseText(const std::string& arg, const char* value, Options& options) {
+    if (arg == "--serial") {
+        options.serials.emplace_back(value);
+    } else if (arg == "--control") {
+        options.control = value;
+    } else if (arg == "--taps") {
+        options.taps = value;
+    } else if (arg == "--replay") {
+        options.replay = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Options that take a value; false when the value is bad.
 bool parseValue(const std::string& arg, const char* value, Options& options) {
+    if (parseText(arg, value, options)) return true;
     char* end = nullptr;
     if (arg == "--screens") {
         options.screens = static_cast<unsigned>(std::strtoul(value, &end, 10));
@@ -86,7 +103,6 @@ bool parseValue(const std::string& arg, const char* value, Options& options) {
     }
     if (arg == "--vendor") return parseHex(value, options.setup.identity.vendorId);
     if (arg == "--product") return parseHex(value, options.setup.identity.productId);
-    if (arg == "--serial") return options.serials.emplace_back(value), true;
     if (arg == "--range") return parseRange(value, options.setup);
     if (arg == "--warp") {
         options.setup.warp = tsdemu::typicalDistortion();
@@ -96,9 +112,6 @@ bool parseValue(const std::string& arg, const char* value, Options& options) {
         options.rateHz = std::strtod(value, &end);
         return *end == '\0' && options.rateHz > 0 && options.rateHz <= 10000;
     }
-    if (arg == "--control") return options.control = value, true;
-    if (arg == "--taps") return options.taps = value, true;
-    if (arg == "--replay") return options.replay = value, true;
     std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
     return false;
 }
@@ -200,7 +213,9 @@ void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool
 }
 
 // Plays the recorded reports once the program has opened the screen, so
-// that none is lost before anybody reads.
+// that none is lost before anybody reads. Both waits look at `done` a few
+// times a second: the program's end must stop them, and neither the open
+// nor the player offers a way to be woken for it.
 void replay(tsdemu::EmulatedScreen& screen, const tsdemu::TouchScript& script,
             const std::atomic<bool>& done) {
     while (!done && !screen.waitUntilOpened(std::chrono::milliseconds(50))) {
@@ -208,7 +223,7 @@ void replay(tsdemu::EmulatedScreen& screen, const tsdemu::TouchScript& script,
     if (done) return;
     tsdemu::TouchScriptPlayer player(screen, script);
     while (!done && player.pushed() < script.size() && screen.plugged()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
 
@@ -233,13 +248,14 @@ int run(const Options& options) {
     if (child < 0) return 127;
     gChild = child;
     std::unique_ptr<tsdemu::ControlScript> script;
-    if (!taps.empty())
+    if (!taps.empty()) {
         script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
+    }
     std::atomic<bool> done{false};
     std::vector<std::thread> streams;
-    for (tsdemu::EmulatedScreen* screen : screens.plugged()) {
-        if (options.touch)
-            streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
+    for (tsdemu::EmulatedScreen* screen : options.touch ? screens.plugged()
+                                                        : std::vector<tsdemu::EmulatedScreen*>{}) {
+        streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
     }
     if (!recorded.empty()) {
         streams.emplace_back(replay, std::ref(*screens.screen(0)), std::cref(recorded),

@@ -143,7 +143,7 @@ TEST_F(CommandExchange, FailedSendsAreRetriedAndInterruptionsCostNoAttempt) {
     EXPECT_EQ(sends(), 4u);
     EXPECT_EQ(model().requests().size(), 1u);
 
-    // More interruptions than the exchange has attempts, on sends and polls.
+    // More interruptions in a row than the exchange has attempts.
     model().failIoctls(EINTR, 12);
     EXPECT_TRUE(queryHidMode());
     EXPECT_EQ(model().requests().size(), 2u);

@@ -33,9 +33,23 @@ double toleranceFor(const View& view, const touchsdk::CalibrationRange& range, i
     return kToleranceShare * closest;
 }
 
-double distance(const PointF& a, const PointF& b) { return std::hypot(a.x - b.x, a.y - b.y); }
-
 }  // namespace
+
+// The preview maps the view's pixels onto the screen's range end for end;
+// this undoes that.
+PointF screenToView(const PointF& p, const touchsdk::CalibrationRange& s, const Size& view) {
+    return {(p.x - s.xBegin) / (static_cast<double>(s.xEnd) - s.xBegin) * view.width,
+            (p.y - s.yBegin) / (static_cast<double>(s.yEnd) - s.yBegin) * view.height};
+}
+
+std::vector<CalibrationPoint> calibrationPoints(const CalibrationRun& run) {
+    std::vector<CalibrationPoint> points;
+    for (const TargetRecord& t : run.targets) {
+        points.push_back({static_cast<float>(t.press.median.x), static_cast<float>(t.press.median.y),
+                          static_cast<float>(t.target.x), static_cast<float>(t.target.y)});
+    }
+    return points;
+}
 
 CalibrationFlow::CalibrationFlow(Display& display, Input& input, ScreenControl& screen,
                                  const View& view, const FlowSettings& settings,
@@ -78,11 +92,7 @@ Outcome CalibrationFlow::attempt(bool& retry) {
     Step step = collect();
     if (step != Step::kGoOn) return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
 
-    std::vector<CalibrationPoint> points;
-    for (const TargetRecord& t : run_.targets) {
-        points.push_back({static_cast<float>(t.press.median.x), static_cast<float>(t.press.median.y),
-                          static_cast<float>(t.target.x), static_cast<float>(t.target.y)});
-    }
+    const std::vector<CalibrationPoint> points = calibrationPoints(run_);
     struct PreviewOff {
         ScreenControl& screen;
         const EventLog& log;
@@ -187,7 +197,7 @@ CalibrationFlow::Step CalibrationFlow::verify() {
             step = waitPress(false, press);
             if (step != Step::kGoOn) return step;
             if (press.stable) {
-                const PointF landed = screenToView(press.median);
+                const PointF landed = screenToView(press.median, range_, view_.logical());
                 run_.landings.push_back({targets[i], landed, distance(landed, targets[i])});
                 log_.emit("landed", EventLog::number("index", static_cast<double>(i)) + "," +
                                         EventLog::point("at", landed) + "," +
@@ -222,7 +232,7 @@ CalibrationFlow::Step CalibrationFlow::choose(Choice& choice) {
         Press press;
         step = waitPress(false, press);
         if (step != Step::kGoOn) return step;
-        const PointF at = screenToView(press.median);
+        const PointF at = screenToView(press.median, range_, view_.logical());
         for (const Button& b : buttons) {
             if (!press.stable || !b.contains(at)) continue;
             choice = b.name == "keep" ? Choice::kKeep : b.name == "retry" ? Choice::kRetry : Choice::kCancel;
@@ -271,14 +281,6 @@ CalibrationFlow::Step CalibrationFlow::show(const Canvas& picture) {
 bool CalibrationFlow::isDoubleTap(const Press& press) const {
     return haveLast_ && press.downMs - last_.upMs <= kDoubleTapMs &&
            distance(press.median, last_.median) <= tolerance_;
-}
-
-// The preview maps the view's pixels onto the screen's range end for end;
-// this undoes that for a calibrated touch.
-PointF CalibrationFlow::screenToView(const PointF& p) const {
-    const Size s = view_.logical();
-    return {(p.x - range_.xBegin) / (static_cast<double>(range_.xEnd) - range_.xBegin) * s.width,
-            (p.y - range_.yBegin) / (static_cast<double>(range_.yEnd) - range_.yBegin) * s.height};
 }
 
 void CalibrationFlow::logTarget(const char* phase, std::size_t index, std::size_t count,

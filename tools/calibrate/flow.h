@@ -20,6 +20,10 @@ struct FlowSettings {
 
 enum class Outcome { kKept, kFailed, kCancelled };
 
+// A position in screen units in the view's pixels, as a calibration fitted
+// with the view's pixels as the caller's range delivers it.
+PointF screenToView(const PointF& p, const touchsdk::CalibrationRange& screen, const Size& view);
+
 // One calibration target with the press taken for it.
 struct TargetRecord {
     PointF target;  // the person's view
@@ -32,6 +36,10 @@ struct CalibrationRun {
     std::vector<Landing> landings;
     int attempts = 0;
 };
+
+// The pairs handed to the library: the raw median of each press and its
+// target in the view's pixels.
+std::vector<CalibrationPoint> calibrationPoints(const CalibrationRun& run);
 
 // Targets, fit and preview, verification, keep: the whole conversation with
 // the person, against any display, input and screen. A preview it switched
@@ -61,7 +69,6 @@ private:
     Step stopFor(const InputEvent& event);
     Step show(const Canvas& picture);
     bool isDoubleTap(const Press& press) const;
-    PointF screenToView(const PointF& p) const;
     void logTarget(const char* phase, std::size_t index, std::size_t count, const PointF& target);
     void logRejected(const char* phase, std::size_t index, const char* why);
     void progress() { deadlineMs_ = input_.nowMs() + settings_.timeoutMs; }

@@ -16,6 +16,8 @@ PointF pixelCentre(double fx, double fy, const Size& view) {
 
 }  // namespace
 
+double distance(const PointF& a, const PointF& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
 std::optional<Rect> parseGeometry(const std::string& text) {
     Rect r;
     char tail = 0;

@@ -26,6 +26,8 @@ struct PointF {
     double y = 0.0;
 };
 
+double distance(const PointF& a, const PointF& b);
+
 // "WxH+X+Y" (the offset may be left out); nullopt when malformed.
 std::optional<Rect> parseGeometry(const std::string& text);
 bool insideDisplay(const Rect& area, const Size& display);

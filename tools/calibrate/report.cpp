@@ -26,11 +26,7 @@ double evaluate(const float* a, bool linear, double x, double y) {
 std::optional<CalibrationModel> fitModel(const CalibrationRun& run,
                                          const touchsdk::CalibrationRange& screen,
                                          const touchsdk::CalibrationRange& caller) {
-    std::vector<CalibrationPoint> points;
-    for (const TargetRecord& t : run.targets) {
-        points.push_back({static_cast<float>(t.press.median.x), static_cast<float>(t.press.median.y),
-                          static_cast<float>(t.target.x), static_cast<float>(t.target.y)});
-    }
+    const std::vector<CalibrationPoint> points = calibrationPoints(run);
     const auto mapping = touchsdk::makeTargetMapping(screen, caller);
     if (!mapping) return std::nullopt;
     const auto samples = touchsdk::mapSamples(*mapping, points.data(), points.size());
@@ -41,14 +37,6 @@ std::optional<CalibrationModel> fitModel(const CalibrationRun& run,
     }
     return model;
 }
-
-// Screen units to the view's pixels, as the preview maps them.
-PointF toView(const PointF& p, const touchsdk::CalibrationRange& s, const Size& view) {
-    return {(p.x - s.xBegin) / (static_cast<double>(s.xEnd) - s.xBegin) * view.width,
-            (p.y - s.yBegin) / (static_cast<double>(s.yEnd) - s.yBegin) * view.height};
-}
-
-double distance(const PointF& a, const PointF& b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
 struct Summary {
     double largest = 0.0;
@@ -86,10 +74,10 @@ std::vector<Residual> residualsOf(const CalibrationRun& run, const ReportContext
     std::vector<Residual> out;
     for (const TargetRecord& t : run.targets) {
         const PointF raw = t.press.median;
-        Residual r{t.target, toView(raw, context.range, view), toView(raw, context.range, view)};
+        Residual r{t.target, screenToView(raw, context.range, view), screenToView(raw, context.range, view)};
         if (fitted) {
             const float* yCoefficients = fitted->coefficients.data() + (linear ? 4 : 10);
-            r.after = toView({evaluate(fitted->coefficients.data(), linear, raw.x, raw.y),
+            r.after = screenToView({evaluate(fitted->coefficients.data(), linear, raw.x, raw.y),
                               evaluate(yCoefficients, linear, raw.x, raw.y)},
                              context.range, view);
         }

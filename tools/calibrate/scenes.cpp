@@ -12,6 +12,12 @@ constexpr int kCrossArm = 26;
 
 int pixel(double v) { return static_cast<int>(std::floor(v)); }
 
+// Centred text, made smaller until it fits a narrow (or turned) view.
+void line(Canvas& c, int y, const std::string& s, int scale, Color color) {
+    while (scale > 1 && Canvas::textWidth(s, scale) > c.width() * 19 / 20) --scale;
+    c.textCentred(c.width() / 2, y, s, scale, color);
+}
+
 // Big enough to read at arm's length, small enough for a 320-pixel view.
 int textScale(const Size& view) { return std::clamp(std::min(view.width, view.height) / 240, 1, 3); }
 
@@ -61,7 +67,7 @@ void drawProgress(Canvas& c, const Size& view, int index, int count, int scale) 
 std::vector<Button> choiceButtons(const Size& view, bool passed) {
     const int width = std::max(view.width / 5, 90);
     const int height = std::max(view.height / 9, 44);
-    const int y = pixel(view.height * 0.62);
+    const int y = pixel(view.height * 0.5);
     const int gap = width / 3;
     const Rect left{view.width / 2 - gap / 2 - width, y, width, height};
     const Rect right{view.width / 2 + gap / 2, y, width, height};
@@ -73,11 +79,9 @@ Canvas drawTargetScene(const Size& view, const TargetScene& scene) {
     Canvas c(view.width, view.height);
     const int scale = textScale(view);
     const int y = pixel(view.height * 0.15);
-    c.textCentred(view.width / 2, y, scene.instruction, scale, colors::kText);
-    c.textCentred(view.width / 2, y + 10 * scale, "ESC CANCELS", scale, colors::kDim);
-    if (!scene.message.empty()) {
-        c.textCentred(view.width / 2, y + 20 * scale, scene.message, scale, colors::kBad);
-    }
+    line(c, y, scene.instruction, scale, colors::kText);
+    line(c, y + 10 * scale, "ESC CANCELS", scale, colors::kDim);
+    if (!scene.message.empty()) line(c, y + 20 * scale, scene.message, scale, colors::kBad);
     for (const Landing& l : scene.landings) drawLanding(c, l, scale);
     drawProgress(c, view, scene.index, scene.count, scale);
     drawTarget(c, scene.target);
@@ -93,13 +97,13 @@ Canvas drawChoiceScene(const Size& view, const std::vector<Landing>& landings, d
         drawLanding(c, l, scale);
         worst = std::max(worst, l.distance);
     }
-    char line[96];
-    std::snprintf(line, sizeof line, "LARGEST ERROR %.1f PX, LIMIT %.1f PX", worst, threshold);
-    const int y = pixel(view.height * 0.42);
-    c.textCentred(view.width / 2, y, line, scale, passed ? colors::kDone : colors::kBad);
-    c.textCentred(view.width / 2, y + 10 * scale,
-                  passed ? "TOUCH KEEP TO STORE THIS CALIBRATION" : "TOUCH RETRY TO CALIBRATE AGAIN",
-                  scale, colors::kText);
+    char summary[96];
+    std::snprintf(summary, sizeof summary, "LARGEST ERROR %.1f PX, LIMIT %.1f PX", worst, threshold);
+    const int y = pixel(view.height * 0.33);
+    line(c, y, summary, scale, passed ? colors::kDone : colors::kBad);
+    line(c, y + 10 * scale,
+         passed ? "TOUCH KEEP TO STORE THIS CALIBRATION" : "TOUCH RETRY TO CALIBRATE AGAIN", scale,
+         colors::kText);
     for (const Button& b : buttons) {
         c.fillRect(b.rect.x, b.rect.y, b.rect.width, b.rect.height, colors::kButton);
         c.frameRect(b.rect.x, b.rect.y, b.rect.width, b.rect.height, 2, colors::kText);
@@ -111,7 +115,7 @@ Canvas drawChoiceScene(const Size& view, const std::vector<Landing>& landings, d
 
 Canvas drawClosingScene(const Size& view, const std::string& text) {
     Canvas c(view.width, view.height);
-    c.textCentred(view.width / 2, view.height / 2, text, textScale(view), colors::kText);
+    line(c, view.height / 2, text, textScale(view), colors::kText);
     return c;
 }
 

@@ -83,9 +83,8 @@ void printResiduals(TouchScreenHandle handle, const Range& range,
         const double residual = std::hypot(fx - p.targetX, fy - p.targetY);
         worst = std::max(worst, residual);
         sum += residual;
-        std::printf("%-5zu %7.1f,%-9.1f %7.1f,%-9.1f %7.1f,%-9.1f %.2f\n", i + 1,
-                    double{p.touchX}, double{p.touchY}, double{p.targetX}, double{p.targetY}, fx,
-                    fy, residual);
+        std::printf("%-5zu %7.1f,%-9.1f %7.1f,%-9.1f %7.1f,%-9.1f %.2f\n", i + 1, double{p.touchX},
+                    double{p.touchY}, double{p.targetX}, double{p.targetY}, fx, fy, residual);
     }
     std::printf("degree %d; residual mean %.2f, worst %.2f (in --range units)\n",
                 degreeOf(preview.record), sum / static_cast<double>(points.size()), worst);
@@ -148,8 +147,7 @@ Exit calibrationCommand(const Words& words) {
         const Screen screen = chooseScreen(args, word);
         if (action.destructive && !args.has("-y")) {
             usageError("would " + verb + " the calibration of screen " +
-                       std::to_string(screen.index) + " (" + screen.devnode +
-                       "); add -y to do it");
+                       std::to_string(screen.index) + " (" + screen.devnode + "); add -y to do it");
         }
         OpenScreen open(screen);
         if (action.run(open.handle()) != TSD_OK) {

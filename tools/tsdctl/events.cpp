@@ -86,8 +86,11 @@ void onDiagnosis(void* context, uint8_t* data) {
         std::snprintf(pair, sizeof pair, "%02x", data[i]);
         hex += pair;
     }
-    if (stream.json) emit(stream, versioned().add("type", "diagnosis").add("data", hex).str());
-    else emit(stream, "diagnosis " + hex);
+    if (stream.json) {
+        emit(stream, versioned().add("type", "diagnosis").add("data", hex).str());
+    } else {
+        emit(stream, "diagnosis " + hex);
+    }
 }
 
 void onPlug(void* context, uint32_t action, const char* path) {
@@ -108,8 +111,12 @@ public:
             throw Failure(Exit::Failed, "cannot start receiving reports");
         }
         bool ok = TsdRegisterTouchCallback(manager_, onTouch, &stream) == TSD_OK;
-        if (args.has("--raw")) ok &= TsdRegisterRawtouchCallback(manager_, onRaw, &stream) == TSD_OK;
-        if (args.has("--keys")) ok &= TsdRegisterVirtualKeyCallback(manager_, onKey, &stream) == TSD_OK;
+        if (args.has("--raw")) {
+            ok &= TsdRegisterRawtouchCallback(manager_, onRaw, &stream) == TSD_OK;
+        }
+        if (args.has("--keys")) {
+            ok &= TsdRegisterVirtualKeyCallback(manager_, onKey, &stream) == TSD_OK;
+        }
         if (args.has("--diagnosis")) {
             ok &= TsdRegisterDiagnosisCallback(manager_, onDiagnosis, &stream) == TSD_OK;
         }
@@ -145,8 +152,7 @@ Exit eventsCommand(const Words& words) {
     if (TsdCreateTouchScreenNotificationA(&watcher, onPlug, &stream) != TSD_OK) watcher = nullptr;
     {
         Delivery delivery(open.handle(), args, stream);
-        std::fprintf(stderr, "receiving from %s (Ctrl-C to stop)\n",
-                     open.screen().devnode.c_str());
+        std::fprintf(stderr, "receiving from %s (Ctrl-C to stop)\n", open.screen().devnode.c_str());
         waitForStop();
     }
     if (watcher != nullptr) TsdDeleteTouchScreenNotification(watcher);

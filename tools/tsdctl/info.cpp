@@ -18,8 +18,11 @@ std::string screenJson(const Screen& screen) {
         .add("devnode", screen.devnode)
         .add("vendor", screen.vendor)
         .add("product", screen.product);
-    if (screen.serial) object.add("serial", *screen.serial);
-    else object.addNull("serial");
+    if (screen.serial) {
+        object.add("serial", *screen.serial);
+    } else {
+        object.addNull("serial");
+    }
     return object.add("access", screen.accessible).str();
 }
 
@@ -61,8 +64,11 @@ Facts gather(TouchScreenHandle handle) {
 }
 
 void addOptional(JsonObject& object, const char* key, const std::optional<unsigned>& value) {
-    if (value) object.add(key, *value);
-    else object.addNull(key);
+    if (value) {
+        object.add(key, *value);
+    } else {
+        object.addNull(key);
+    }
 }
 
 std::string recordJson(const Slot& slot) {
@@ -173,8 +179,11 @@ Exit infoCommand(const Words& words) {
     if (!rest.empty()) usageError("unexpected \"" + rest.front() + "\"");
     OpenScreen open(chooseScreen(args, word));
     const Facts facts = gather(open.handle());
-    if (args.has("--json")) printLine(infoJson(open.screen(), facts));
-    else printInfo(open.screen(), facts);
+    if (args.has("--json")) {
+        printLine(infoJson(open.screen(), facts));
+    } else {
+        printInfo(open.screen(), facts);
+    }
     const bool answered = facts.working && facts.data && facts.hid;
     return answered ? Exit::Ok : Exit::Failed;
 }

@@ -56,10 +56,11 @@ constexpr Subcommand kSubcommands[] = {
 void printUsage(std::FILE* to) {
     std::fputs("usage: tsdctl [--version] [--help] COMMAND [ARGS]\n\ncommands:\n", to);
     for (const Subcommand& command : kSubcommands) std::fprintf(to, "  %s\n", command.name);
-    std::fputs("\nSCREEN is an index from 'tsdctl list', a sysfs path or a /dev/hidrawN;\n"
-               "it may be left out when one screen is attached. 'tsdctl COMMAND --help'\n"
-               "tells more; see also tsdctl(1).\n",
-               to);
+    std::fputs(
+        "\nSCREEN is an index from 'tsdctl list', a sysfs path or a /dev/hidrawN;\n"
+        "it may be left out when one screen is attached. 'tsdctl COMMAND --help'\n"
+        "tells more; see also tsdctl(1).\n",
+        to);
 }
 
 bool wantsHelp(const tsdctl::Words& words) {
@@ -107,7 +108,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Subcommand& command : kSubcommands) {
-        if (first == command.name) return runSubcommand(command, tsdctl::Words(argv + 2, argv + argc));
+        if (first == command.name) {
+            return runSubcommand(command, tsdctl::Words(argv + 2, argv + argc));
+        }
     }
     std::fprintf(stderr, "tsdctl: unknown command \"%s\" (see tsdctl --help)\n", first.c_str());
     return static_cast<int>(Exit::Usage);

@@ -58,8 +58,8 @@ Exit modeCommand(const Words& words) {
     }
     uint8_t value = 0;
     if (mode.get(open.handle(), &value) != TSD_OK) {
-        throw Failure(Exit::Failed, "the screen did not report its " + std::string(mode.name) +
-                                        " mode");
+        throw Failure(Exit::Failed,
+                      "the screen did not report its " + std::string(mode.name) + " mode");
     }
     if (args.has("--json")) {
         printLine(versioned()
@@ -84,8 +84,8 @@ Exit restartCommand(const Words& words) {
     if (!rest.empty()) usageError("unexpected \"" + rest.front() + "\"");
     const Screen screen = chooseScreen(args, word);
     if (!args.has("-y")) {
-        usageError("would restart screen " + std::to_string(screen.index) + " (" +
-                   screen.devnode + "); add -y to do it");
+        usageError("would restart screen " + std::to_string(screen.index) + " (" + screen.devnode +
+                   "); add -y to do it");
     }
     OpenScreen open(screen);
     if (TsdRestartTouchScreen(open.handle()) != TSD_OK) {

@@ -76,8 +76,8 @@ void writeHeader(std::FILE* out, const Screen& screen, const std::vector<uint8_t
     if (screen.serial) std::fprintf(out, "serial %s\n", screen.serial->c_str());
     std::fprintf(out, "descriptor %s\n", hex(descriptor.data(), descriptor.size()).c_str());
     if (range) {
-        std::fprintf(out, "range %.9g %.9g %.9g %.9g\n", double{range->xBegin},
-                     double{range->xEnd}, double{range->yBegin}, double{range->yEnd});
+        std::fprintf(out, "range %.9g %.9g %.9g %.9g\n", double{range->xBegin}, double{range->xEnd},
+                     double{range->yBegin}, double{range->yEnd});
     }
     std::fflush(out);
 }

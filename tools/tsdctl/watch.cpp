@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "commands.h"
@@ -20,32 +22,60 @@ struct Watch {
     bool json = false;
     unsigned long limit = 0;
     std::atomic<unsigned long> printed{0};
+    std::mutex mutex;
+    std::set<std::string> screens;  // syspaths of the supported screens present; guarded by mutex
 };
 
-// `subsystem` is known (and printed) only with --all.
-void emit(Watch& watch, const std::string& action, const std::string& path,
-          const std::string& subsystem = {}) {
+// `detail` is the node of a screen, or the subsystem of any device (--all).
+void emit(Watch& watch, const std::string& action, const std::string& syspath,
+          const char* detailKey, const std::string& detail) {
     const unsigned long count = ++watch.printed;
     if (watch.limit != 0 && count > watch.limit) return;
     if (watch.json) {
-        JsonObject object = versioned().add("action", action).add("path", path);
-        if (!subsystem.empty()) object.add("subsystem", subsystem);
-        printLine(object.str());
+        printLine(
+            versioned().add("action", action).add("syspath", syspath).add(detailKey, detail).str());
     } else {
-        const std::string padded = (action + "      ").substr(0, 7);
-        printLine(padded + (subsystem.empty() ? "" : subsystem + " ") + path);
+        printLine((action + "      ").substr(0, 7) + (detail + "       ").substr(0, 13) + " " +
+                  syspath);
     }
     if (count == watch.limit) stopWaiting();
 }
 
-void onScreen(void* context, uint32_t action, const char* path) {
+std::string devnodeOf(const std::string& syspath) {
+    return "/dev/" + syspath.substr(syspath.rfind('/') + 1);
+}
+
+// The library reports every device's uevents; only supported screens are
+// shown. A screen's removal is known by its path, since by then it can no
+// longer be asked what it was.
+void onDevice(void* context, uint32_t action, const char* path) {
     if (path == nullptr) return;
-    emit(*static_cast<Watch*>(context), action == TSD_ACTION_ADD ? "add" : "remove", path);
+    auto& watch = *static_cast<Watch*>(context);
+    const std::string syspath =
+        std::string(path).rfind("/sys/", 0) == 0 ? path : "/sys" + std::string(path);
+    std::lock_guard<std::mutex> lock(watch.mutex);
+    if (action == TSD_ACTION_REMOVE) {
+        if (watch.screens.erase(syspath) == 0) return;
+        emit(watch, "remove", syspath, "devnode", devnodeOf(syspath));
+        return;
+    }
+    if (syspath.find("/hidraw/hidraw") == std::string::npos || watch.screens.count(syspath)) {
+        return;
+    }
+    for (const Screen& screen : listScreens()) {
+        if (screen.syspath != syspath) continue;
+        watch.screens.insert(syspath);
+        emit(watch, "add", syspath, "devnode", screen.devnode);
+    }
 }
 
 Exit watchScreens(Watch& watch) {
+    {
+        std::lock_guard<std::mutex> lock(watch.mutex);
+        for (const Screen& screen : listScreens()) watch.screens.insert(screen.syspath);
+    }
     NotificationHandle handle = nullptr;
-    if (TsdCreateTouchScreenNotificationA(&handle, onScreen, &watch) != TSD_OK) {
+    if (TsdCreateTouchScreenNotificationA(&handle, onDevice, &watch) != TSD_OK) {
         throw Failure(Exit::Failed, "cannot watch for screens");
     }
     std::fprintf(stderr, "watching for screens (Ctrl-C to stop)\n");
@@ -83,7 +113,7 @@ Exit watchAll(Watch& watch) {
             udev_monitor_receive_device(monitor.get()));
         if (!device) continue;
         emit(watch, text(udev_device_get_action(device.get())),
-             text(udev_device_get_syspath(device.get())),
+             text(udev_device_get_syspath(device.get())), "subsystem",
              text(udev_device_get_subsystem(device.get())));
     }
     return Exit::Ok;
