@@ -93,9 +93,8 @@ bool parseText(const std::string& arg, const char* value, Options& options) {
     return true;
 }
 
-// Options that take a value; false when the value is bad.
-bool parseValue(const std::string& arg, const char* value, Options& options) {
-    if (parseText(arg, value, options)) return true;
+// Options whose value is checked; false when the value is bad.
+bool parseChecked(const std::string& arg, const char* value, Options& options) {
     char* end = nullptr;
     if (arg == "--screens") {
         options.screens = static_cast<unsigned>(std::strtoul(value, &end, 10));
@@ -112,7 +111,28 @@ bool parseValue(const std::string& arg, const char* value, Options& options) {
         options.rateHz = std::strtod(value, &end);
         return *end == '\0' && options.rateHz > 0 && options.rateHz <= 10000;
     }
-    std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
+    return false;
+}
+
+constexpr const char* kValueOptions[] = {"--screens", "--vendor", "--product", "--range",
+                                         "--warp",    "--rate",   "--serial",  "--control",
+                                         "--taps",    "--replay"};
+
+// Options that take a value; says what is wrong when one is unknown, lacks
+// its value or has a bad one.
+bool parseValue(const std::string& arg, const char* value, Options& options) {
+    if (value != nullptr && parseText(arg, value, options)) return true;
+    bool known = false;
+    for (const char* name : kValueOptions) known = known || arg == name;
+    if (!known) {
+        std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
+    } else if (value == nullptr) {
+        std::fprintf(stderr, "tsd-emulate: %s needs a value\n", arg.c_str());
+    } else if (!parseChecked(arg, value, options)) {
+        std::fprintf(stderr, "tsd-emulate: bad value for %s: %s\n", arg.c_str(), value);
+    } else {
+        return true;
+    }
     return false;
 }
 
@@ -125,8 +145,7 @@ bool parse(int argc, char** argv, Options& options) {
         }
         if (arg == "--touch") {
             options.touch = true;
-        } else if (i + 1 >= argc || !parseValue(arg, argv[i + 1], options)) {
-            if (i + 1 < argc) std::fprintf(stderr, "tsd-emulate: bad value for %s\n", arg.c_str());
+        } else if (!parseValue(arg, i + 1 < argc ? argv[i + 1] : nullptr, options)) {
             return false;
         } else {
             ++i;
@@ -167,12 +186,14 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
     return std::move(*recording);
 }
 
-// The one place the program is started. It inherits the preload this
+// The one place the program is started; on a board target the command
+// given already starts with the runner (qemu-user and the target's loader,
+// which loads the preload itself). The program inherits the preload this
 // process runs under, which reaches the screens through the testbed
-// directory this process made (UMOCKDEV_DIR, already exported). A program
-// built for another processor comes with its runner in front (qemu-user
-// and the target's loader, which loads the preload itself): without
-// binfmt_misc the kernel cannot start it directly.
+// directory this process made (UMOCKDEV_DIR, already exported). Under qemu
+// that is not LD_PRELOAD, and none is set here: the program may be a host
+// program (a test script) whose loader would take the bare name for the
+// host's preload.
 pid_t startProgram(char** program) {
     const pid_t child = ::fork();
     if (child != 0) return child;
