@@ -187,16 +187,14 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
 }
 
 // The one place the program is started; on a board target the command
-// given already starts with the runner (qemu-user and the target's loader,
-// which loads the preload itself). The program inherits the preload this
-// process runs under, which reaches the screens through the testbed
-// directory this process made (UMOCKDEV_DIR, already exported). Under qemu
-// that is not LD_PRELOAD, and none is set here: the program may be a host
-// program (a test script) whose loader would take the bare name for the
-// host's preload.
+// given already starts with the runner (qemu-user and the target's loader).
+// The preload in the program's process reaches the screens through the
+// testbed directory this process made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program) {
+    const std::string preload = tsdemu::umockdevPreloadList();
     const pid_t child = ::fork();
     if (child != 0) return child;
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
     ::execvp(program[0], program);
     std::perror(program[0]);
     ::_exit(127);
