@@ -152,9 +152,9 @@ TSD_API void TsdGetSdkVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
  * interface, with its sysfs path and its USB serial number (null if it has
  * none). A null callback scans and reports nothing. A screen that cannot be
  * opened or questioned is skipped, and if udev is unavailable nothing is
- * reported. Blocks while every hidraw node is opened and asked for its IDs
- * and report descriptor (no exchange with the screen), and while the
- * callback runs. */
+ * reported. Blocks while each hidraw node that udev does not place outside
+ * the supported IDs is opened and asked for its IDs and report descriptor
+ * (no exchange with the screen), and while the callback runs. */
 TSD_API void TsdEnumTouchScreensA(TouchScreenEnumCallbackA callback, void* context) TSD_NOEXCEPT;
 /* As TsdEnumTouchScreensA, with the sysfs path converted to a wide string
  * in the environment's locale (null if it cannot be converted). */

@@ -19,10 +19,14 @@ struct Tally {
     long switches = 0;
     std::size_t reports = 0;
     std::size_t outOfOrder = 0;
+    uint64_t dropped = 0;
+    std::size_t delivered = 0;
     double wallSeconds = 0;
     bool complete = true;
 
-    double cpuPerReportUs() const { return cpuSeconds * 1e6 / static_cast<double>(reports); }
+    // Per report delivered: the CPU spent on reads the backlog later let go
+    // is charged to the ones that arrived.
+    double cpuPerReportUs() const { return cpuSeconds * 1e6 / static_cast<double>(delivered); }
     double switchesPerReport() const {
         return static_cast<double>(switches) / static_cast<double>(reports);
     }
@@ -42,7 +46,16 @@ void round(Tally& tally, int reports, int64_t periodNs, const char* threadPrefix
         if (periodNs > 0) sleepUntil(start + i * periodNs);
         receiver.pair.send(static_cast<uint16_t>(i));
     }
-    tally.complete = arrivals.waitFor(static_cast<std::size_t>(reports), 30s) && tally.complete;
+    // Reports the library's full backlog let go never arrive: wait for the
+    // rest only.
+    const auto sent = static_cast<std::size_t>(reports);
+    bool arrived = false;
+    for (int wait = 0; wait < 3000 && !arrived; ++wait) {
+        arrived = arrivals.waitFor(sent - receiver.dropped(), 10ms);
+    }
+    tally.complete = arrived && tally.complete;
+    tally.dropped += receiver.dropped();
+    tally.delivered += static_cast<std::size_t>(reports) - receiver.dropped();
     tally.wallSeconds += static_cast<double>(nowNs() - start) / 1e9;
     tally.cpuSeconds += cpu.seconds();
     tally.switches += contextSwitches(threadPrefix) - switchesBefore;
@@ -73,9 +86,14 @@ void compare(const char* name, int reports, int64_t periodNs, int rounds) {
         figure(std::string("throughput_") + name + "_library",
                static_cast<double>(library.reports) / library.wallSeconds, "reports/s");
     }
+    // The backlog drops the oldest reports when the dispatch thread falls
+    // 4,096 behind (a starved thread on a loaded machine); the rest must
+    // still arrive, in order.
     const bool intact = bare.complete && library.complete && bare.outOfOrder == 0 &&
                         library.outOfOrder == 0;
-    figure(std::string("delivered_intact_") + name, intact ? 1 : 0, "bool");
+    figure(std::string("delivered_in_order_") + name, intact ? 1 : 0, "bool");
+    figure(std::string("dropped_by_backlog_") + name, static_cast<double>(library.dropped),
+           "reports");
 }
 
 }  // namespace

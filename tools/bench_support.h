@@ -23,6 +23,7 @@
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
+#include "touch/callback_manager.h"
 #include "input_reports.h"
 #include "thread_list.h"
 #include "touchsdk.h"
@@ -120,13 +121,18 @@ public:
     void arrive(uint16_t sequence) {
         const int64_t now = nowNs();
         std::lock_guard<std::mutex> lock(mutex_);
-        if (sequence != static_cast<uint16_t>(count_)) ++outOfOrder_;
+        // Sequence numbers wrap at 65536: a step of 1 to 32767 is forward,
+        // and any step over 1 skipped reports (the backlog let them go).
+        const auto step = static_cast<uint16_t>(sequence - expected_);
+        if (step >= 0x8000) ++outOfOrder_;
+        else skipped_ += step;
+        expected_ = static_cast<uint16_t>(sequence + 1);
         at_[count_ % at_.size()] = now;
         // Wake the waiter only when it is done: a wake-up per report would
         // charge the measured path with the benchmark's own cost.
         if (++count_ == awaited_) arrived_.notify_all();
     }
-    bool waitFor(std::size_t count, std::chrono::seconds limit = 60s) {
+    bool waitFor(std::size_t count, std::chrono::milliseconds limit = 60s) {
         std::unique_lock<std::mutex> lock(mutex_);
         awaited_ = count;
         return arrived_.wait_for(lock, limit, [&] { return count_ >= count; });
@@ -143,6 +149,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return outOfOrder_;
     }
+    std::size_t skipped() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return skipped_;
+    }
 
     static void onTouch(void* context, TouchPoint* point) {
         static_cast<Arrivals*>(context)->arrive(point->scanTime);
@@ -155,6 +165,8 @@ private:
     std::size_t count_ = 0;       // guarded by mutex_
     std::size_t awaited_ = 0;     // guarded by mutex_
     std::size_t outOfOrder_ = 0;  // guarded by mutex_
+    std::size_t skipped_ = 0;     // guarded by mutex_
+    uint16_t expected_ = 0;       // guarded by mutex_
 };
 
 // A SOCK_SEQPACKET pair keeps one report per read, as a hidraw node does,
@@ -184,6 +196,10 @@ public:
         TsdRegisterTouchCallback(manager_, Arrivals::onTouch, &arrivals);
     }
     ~LibraryOnSocket() { TsdDeleteCallbackManager(manager_); }
+    // Reports the full backlog let go (oldest first) so far.
+    uint64_t dropped() const {
+        return touchsdk::recordOf(manager_)->backlog.dropped.load(std::memory_order_relaxed);
+    }
     LibraryOnSocket(const LibraryOnSocket&) = delete;
     LibraryOnSocket& operator=(const LibraryOnSocket&) = delete;
 
@@ -198,6 +214,7 @@ private:
 class BareReader {
 public:
     explicit BareReader(Arrivals& arrivals) : thread_([this, &arrivals] { run(arrivals); }) {}
+    static uint64_t dropped() { return 0; }  // the writer waits instead
     ~BareReader() {
         pair.peer.reset();  // the hang-up ends the loop
         thread_.join();
