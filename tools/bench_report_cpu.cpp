@@ -48,14 +48,16 @@ void round(Tally& tally, int reports, int64_t periodNs, const char* threadPrefix
     }
     // Reports the library's full backlog let go never arrive: wait for the
     // rest only.
+    // Never more than were sent, so it fits a 32-bit size_t too.
+    const auto dropped = [&receiver] { return static_cast<std::size_t>(receiver.dropped()); };
     const auto sent = static_cast<std::size_t>(reports);
     bool arrived = false;
     for (int wait = 0; wait < 3000 && !arrived; ++wait) {
-        arrived = arrivals.waitFor(sent - receiver.dropped(), 10ms);
+        arrived = arrivals.waitFor(sent - dropped(), 10ms);
     }
     tally.complete = arrived && tally.complete;
-    tally.dropped += receiver.dropped();
-    tally.delivered += static_cast<std::size_t>(reports) - receiver.dropped();
+    tally.dropped += dropped();
+    tally.delivered += sent - dropped();
     tally.wallSeconds += static_cast<double>(nowNs() - start) / 1e9;
     tally.cpuSeconds += cpu.seconds();
     tally.switches += contextSwitches(threadPrefix) - switchesBefore;

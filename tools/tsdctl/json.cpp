@@ -44,7 +44,7 @@ JsonObject& JsonObject::add(const std::string& key, double value) {
     return field(key, text);
 }
 
-JsonObject& JsonObject::add(const std::string& key, long value) {
+JsonObject& JsonObject::add(const std::string& key, long long value) {
     return field(key, std::to_string(value));
 }
 

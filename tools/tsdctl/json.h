@@ -14,9 +14,14 @@ public:
     JsonObject& add(const std::string& key, const std::string& value);
     JsonObject& add(const std::string& key, const char* value);
     JsonObject& add(const std::string& key, double value);
-    JsonObject& add(const std::string& key, long value);
-    JsonObject& add(const std::string& key, unsigned value) { return add(key, long{value}); }
-    JsonObject& add(const std::string& key, int value) { return add(key, long{value}); }
+    // long long: every unsigned value fits, also where long has 32 bits.
+    JsonObject& add(const std::string& key, long long value);
+    JsonObject& add(const std::string& key, unsigned value) {
+        return add(key, static_cast<long long>(value));
+    }
+    JsonObject& add(const std::string& key, int value) {
+        return add(key, static_cast<long long>(value));
+    }
     JsonObject& add(const std::string& key, bool value);
     JsonObject& addNull(const std::string& key);
     // `json` is already JSON text (an object or an array).
