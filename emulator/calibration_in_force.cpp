@@ -1,4 +1,5 @@
 #include "calibration_in_force.h"
+#include "controller_parameters.h"
 
 #include <algorithm>
 
@@ -48,8 +49,7 @@ SensorPosition applyCalibration(const touchsdk::DecodedCalibration& calibration,
 
 std::array<uint8_t, kControllerParametersImageSize> controllerParametersImage(
     const touchsdk::CalibrationRange& range) {
-    touchsdk::ControllerParameters parameters;
-    parameters.setRange(range);
+    const touchsdk::ControllerParameters parameters = controllerParametersWithRange(range);
     std::array<uint8_t, kControllerParametersImageSize> image{};
     image[0] = kRecordMarker;
     std::copy(parameters.bytes().begin(), parameters.bytes().end(), image.begin() + 1);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "calibration/calibration_record.h"
+#include "calibration/calibration_record_reading.h"
 #include "sensor.h"
 
 namespace tsdemu {

@@ -50,6 +50,10 @@ std::string umockdevPreloadList() {
 }
 
 void ensureUmockdevPreload(char** argv) {
+    // Loaded already, through LD_PRELOAD or handed to the loader itself
+    // (ld.so --preload: the board builds run their tests so under qemu-user,
+    // where the program could not re-execute itself).
+    if (::dlopen(kPreload, RTLD_LAZY | RTLD_NOLOAD) != nullptr) return;
     const char* current = std::getenv("LD_PRELOAD");
     if (current != nullptr && std::strstr(current, "libumockdev-preload") != nullptr) {
         requirePreloadLoaded();

@@ -1,5 +1,7 @@
 #include "screen_identity.h"
 
+#include "command_wire.h"
+
 namespace tsdemu {
 namespace {
 
@@ -32,7 +34,6 @@ const std::vector<uint8_t> kCommandFeature = {
 
 constexpr uint8_t kEndCollection = 0xC0;
 constexpr uint8_t kReportIdTag = 0x85;
-constexpr uint8_t kCommandReportId = 0x55;
 
 }  // namespace
 

@@ -27,6 +27,9 @@ struct ScreenIdentity {
     DescriptorKind descriptor = DescriptorKind::CommandReport;
     bool usbAncestor = true;  // false: the hid device hangs off an i2c bus
     bool openable = true;     // false: the /dev node cannot be opened
+    // A descriptor taken from a real screen (a recording); when present it
+    // replaces the one `descriptor` would build.
+    std::vector<uint8_t> recordedDescriptor;
 };
 
 std::vector<uint8_t> reportDescriptor(DescriptorKind kind);

@@ -45,6 +45,7 @@ public:
 
     const ScreenIdentity& identity() const { return identity_; }
     std::vector<uint8_t> reportDescriptor() const {
+        if (!identity_.recordedDescriptor.empty()) return identity_.recordedDescriptor;
         return tsdemu::reportDescriptor(identity_.descriptor);
     }
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,8 +28,16 @@ namespace {
 // preload's raw socket calls, which ThreadSanitizer cannot see, so the
 // screen is built under this lock and the worker takes it before any use.
 std::mutex gLock;
+// Signalled, under gLock, when a node is opened.
+std::condition_variable gOpened;
 
 constexpr unsigned kHidrawMajor = 242;
+
+// The kernel keeps at most this many unread reports per hidraw reader
+// (HIDRAW_BUFFER_SIZE). Bounding the queue also bounds the tokens in the
+// PTY, whose buffer would otherwise fill and block the writer with gLock
+// held, freezing every emulated screen.
+constexpr std::size_t kUnreadReportLimit = 64;
 
 std::string format(const char* pattern, unsigned a, unsigned b = 0, unsigned c = 0,
                    unsigned d = 0) {
@@ -71,6 +80,7 @@ struct EmulatedScreen::Impl {
     // Guarded by gLock.
     std::deque<std::vector<uint8_t>> reports;
     bool gone = false;
+    bool opened = false;
 };
 
 struct Testbed::Impl {
@@ -111,6 +121,12 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     if (!screen.gone) eatToken(screen);
     umockdev_ioctl_client_complete(client, static_cast<glong>(n), 0);
     return TRUE;
+}
+
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer user) {
+    std::lock_guard<std::mutex> guard(gLock);
+    static_cast<ScreenImpl*>(user)->opened = true;
+    gOpened.notify_all();
 }
 
 bool isFeatureRequest(gulong request, unsigned number) {
@@ -284,6 +300,7 @@ void attachHandler(UMockdevTestbed* testbed, ScreenImpl& screen) {
     screen.handler = umockdev_ioctl_base_new();
     g_signal_connect(screen.handler, "handle-ioctl", G_CALLBACK(onIoctl), &screen);
     g_signal_connect(screen.handler, "handle-read", G_CALLBACK(onRead), &screen);
+    g_signal_connect(screen.handler, "client-connected", G_CALLBACK(onConnected), &screen);
     GError* error = nullptr;
     // Before the device exists: adding it sends "add", and a client that
     // opens the node before the handler is attached would get ENOTTY forever.
@@ -436,6 +453,12 @@ bool EmulatedScreen::plugged() const {
 void EmulatedScreen::pushReport(const std::vector<uint8_t>& report) {
     std::lock_guard<std::mutex> guard(gLock);
     if (impl_->gone || impl_->master < 0) return;
+    // A full node loses its oldest report; its token stays for the new one.
+    if (impl_->reports.size() == kUnreadReportLimit) {
+        impl_->reports.pop_front();
+        impl_->reports.push_back(report);
+        return;
+    }
     impl_->reports.push_back(report);
     writeAll(impl_->master, "T", 1);  // makes poll() report the node readable
 }
@@ -443,6 +466,11 @@ void EmulatedScreen::pushReport(const std::vector<uint8_t>& report) {
 std::size_t EmulatedScreen::pendingReports() const {
     std::lock_guard<std::mutex> guard(gLock);
     return impl_->reports.size();
+}
+
+bool EmulatedScreen::waitUntilOpened(std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> guard(gLock);
+    return gOpened.wait_for(guard, timeout, [this] { return impl_->opened; });
 }
 
 }  // namespace tsdemu

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -61,8 +62,14 @@ public:
     bool plugged() const;
 
     // Queues one input report: the host's next read() returns exactly it.
+    // Like a hidraw node, the screen holds a bounded number of unread
+    // reports and drops the oldest when it is full, so that a reader that
+    // never reads cannot hold up the screen.
     void pushReport(const std::vector<uint8_t>& report);
     std::size_t pendingReports() const;
+    // Waits up to `timeout` until some process has opened the node (ever
+    // since the plug); true once it has.
+    bool waitUntilOpened(std::chrono::milliseconds timeout) const;
 
     struct Impl;
     explicit EmulatedScreen(std::unique_ptr<Impl> impl);

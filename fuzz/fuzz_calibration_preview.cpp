@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "calibration/calibration_record.h"
+#include "calibration/calibration_record_reading.h"
 #include "device/device_handle.h"
 #include "fuzz_check.h"
 #include "fuzz_screen.h"

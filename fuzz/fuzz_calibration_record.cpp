@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "calibration/calibration_record.h"
+#include "calibration/calibration_record_reading.h"
 #include "fuzz_check.h"
 
 using namespace touchsdk;

@@ -3,122 +3,35 @@
 // the same latency end to end through the emulated screen. A SOCK_SEQPACKET
 // socket pair stands in for the hidraw node (one report per read) so the
 // figures are the library's own, free of the emulator's cost per read.
-#include <dirent.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "common/little_endian.h"
-#include "common/unique_fd.h"
-#include "device/device_handle.h"
-#include "input_reports.h"
+#include "bench_support.h"
 #include "preload.h"
 #include "testbed.h"
 #include "touchsdk.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Arrivals;
+using bench::BareReader;
+using bench::Clock;
+using bench::LibraryOnSocket;
+using bench::nowNs;
+using bench::processCpuSeconds;
+using bench::reportWithSequence;
 using namespace std::chrono_literals;
-using touchsdk::UniqueFd;
 
 constexpr int kLatencyReports = 2000;
 constexpr int kThroughputReports = 200000;
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-std::vector<uint8_t> reportWithSequence(uint16_t sequence) {
-    tsdemu::Contact contact;
-    contact.id = 1;
-    contact.x = sequence;
-    return tsdemu::touchReport({contact}, sequence);
-}
-
-// Context switches of the library's threads (named tsd-*), summed.
-long libraryContextSwitches() {
-    long total = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return -1;
-    while (const dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string dir = std::string("/proc/self/task/") + entry->d_name;
-        std::string name;
-        std::ifstream comm(dir + "/comm");
-        std::getline(comm, name);
-        if (name.rfind("tsd-", 0) != 0) continue;
-        std::ifstream status(dir + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.find("ctxt_switches:") != std::string::npos) {
-                total += std::stol(line.substr(line.find(':') + 1));
-            }
-        }
-    }
-    closedir(tasks);
-    return total;
-}
-
-// The receiving side of one measurement: when each sequence number arrived.
-class Arrivals {
-public:
-    explicit Arrivals(std::size_t capacity) : at_(capacity, 0) {}
-
-    void arrive(uint16_t sequence) {
-        const int64_t now = nowNs();
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (sequence != static_cast<uint16_t>(count_)) ++outOfOrder_;
-        at_[count_ % at_.size()] = now;
-        // Wake the waiter only when it is done: a wake-up per report would
-        // charge the measured path with the benchmark's own cost.
-        if (++count_ == awaited_) arrived_.notify_all();
-    }
-    bool waitFor(std::size_t count) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        awaited_ = count;
-        return arrived_.wait_for(lock, 60s, [&] { return count_ >= count; });
-    }
-    int64_t at(std::size_t index) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return at_[index % at_.size()];
-    }
-    std::size_t outOfOrder() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return outOfOrder_;
-    }
-
-    static void onTouch(void* context, TouchPoint* point) {
-        static_cast<Arrivals*>(context)->arrive(point->scanTime);
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<int64_t> at_;      // guarded by mutex_
-    std::size_t count_ = 0;        // guarded by mutex_
-    std::size_t awaited_ = 0;      // guarded by mutex_
-    std::size_t outOfOrder_ = 0;   // guarded by mutex_
-};
 
 struct Percentiles {
     double p50us;
@@ -151,72 +64,24 @@ struct LatencyProbe {
     }
 };
 
-struct SocketPair {
-    SocketPair() {
-        int fds[2] = {-1, -1};
-        if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) == 0) {
-            device.reset(fds[0]);
-            peer.reset(fds[1]);
-        }
-    }
-    void send(uint16_t sequence) const {
-        const std::vector<uint8_t> report = reportWithSequence(sequence);
-        (void)!::send(peer.get(), report.data(), report.size(), MSG_NOSIGNAL);
-    }
-    UniqueFd device;
-    UniqueFd peer;
-};
+void measureWakeUps(const char* what) {
+    std::this_thread::sleep_for(200ms);
+    const long before = bench::contextSwitches();
+    const double cpuBefore = processCpuSeconds();
+    std::this_thread::sleep_for(5s);
+    const double cpuPercent = (processCpuSeconds() - cpuBefore) * 20.0;
+    std::printf("%s: wake-ups of the library's threads %.2f /s over 5 s (target <= 1), "
+                "process CPU %.2f %% of a core\n",
+                what, static_cast<double>(bench::contextSwitches() - before) / 5.0, cpuPercent);
+}
 
-// The library on a socket pair, with a touch callback registered.
-class LibraryOnSocket {
-public:
-    explicit LibraryOnSocket(Arrivals& arrivals) {
-        record_.fd = pair.device.get();
-        TsdCreateCallbackManager(&manager_, touchsdk::handleOf(&record_));
-        TsdRegisterTouchCallback(manager_, Arrivals::onTouch, &arrivals);
-    }
-    ~LibraryOnSocket() { TsdDeleteCallbackManager(manager_); }
-
-    SocketPair pair;
-
-private:
-    touchsdk::DeviceHandleRecord record_;
-    CallbackManagerHandle manager_ = nullptr;
-};
-
-// The least a reader can do: one thread, poll and read, no hand-over.
-class BareReader {
-public:
-    explicit BareReader(Arrivals& arrivals) : thread_([this, &arrivals] { run(arrivals); }) {}
-    ~BareReader() {
-        pair.peer.reset();  // the hang-up ends the loop
-        thread_.join();
-    }
-
-    SocketPair pair;
-
-private:
-    void run(Arrivals& arrivals) {
-        pollfd entry{pair.device.get(), POLLIN, 0};
-        uint8_t buffer[4096];
-        while (poll(&entry, 1, -1) > 0) {
-            if (read(entry.fd, buffer, sizeof buffer) <= 0) return;
-            arrivals.arrive(touchsdk::readLe16(buffer + 21));
-        }
-    }
-
-    std::thread thread_;
-};
-
+// Idle, and then with the screen's end hung up: neither may cost wake-ups.
 void idleWakeUps() {
     Arrivals arrivals(1);
     LibraryOnSocket library(arrivals);
-    std::this_thread::sleep_for(200ms);
-    const long before = libraryContextSwitches();
-    std::this_thread::sleep_for(5s);
-    const long after = libraryContextSwitches();
-    std::printf("idle wake-ups of the library's threads: %.2f /s over 5 s (target <= 1)\n",
-                static_cast<double>(after - before) / 5.0);
+    measureWakeUps("idle");
+    library.pair.peer.reset();
+    measureWakeUps("screen hung up");
 }
 
 // The two readers take turns report by report, so a busy neighbour on a

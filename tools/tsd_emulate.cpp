@@ -1,27 +1,38 @@
 // Runs a program against emulated touch screens, for trying an application
-// (or the library) without hardware:
+// (or the library) without hardware, and for an application's own tests:
 //
-//   tsd-emulate [--screens N] [--vendor V --product P] [--serial S]
-//               [--touch] [--rate HZ] -- program [arguments...]
+//   tsd-emulate [options] -- program [arguments...]
 //
 // The screens appear to the program as USB hidraw devices: discovery finds
-// them, commands get answers, calibration is stored and applied, and with
-// --touch each screen streams a contact sweeping across it until the program
-// ends. The program runs under umockdev's preload; this process hosts the
-// screens. Its exit status is the program's.
+// them, commands get answers, calibration is stored and applied. While the
+// program runs, the screens can be driven through a control FIFO or a taps
+// file (touches at true positions, keys, unplug and plug), stream a sweeping
+// contact (--touch), or replay a recording made by `tsdctl record`. The
+// program runs under umockdev's preload, as does this process, which hosts
+// the screens. Its exit status is the program's. See tsd-emulate(1).
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <stdexcept>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "control_channel.h"
 #include "preload.h"
+#include "recording.h"
+#include "screen_set.h"
 #include "testbed.h"
 #include "touch_script.h"
 #include "touch_script_player.h"
@@ -30,59 +41,182 @@ namespace {
 
 struct Options {
     unsigned screens = 1;
-    tsdemu::ScreenIdentity identity;
+    tsdemu::ScreenSetup setup;
+    std::vector<std::string> serials;
     bool touch = false;
     double rateHz = 100.0;
+    std::string control;
+    std::string taps;
+    std::string replay;
     char** program = nullptr;
 };
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: tsd-emulate [--screens N] [--vendor HEX] [--product HEX] [--serial S]\n"
-                 "                   [--touch] [--rate HZ] -- program [arguments...]\n");
+constexpr const char* kUsage =
+    "usage: tsd-emulate [--screens N] [--vendor HEX] [--product HEX] [--serial S]...\n"
+    "                   [--range X0,X1,Y0,Y1] [--warp typical] [--touch] [--rate HZ]\n"
+    "                   [--control FIFO] [--taps FILE] [--replay FILE]\n"
+    "                   -- program [arguments...]\n";
+
+bool parseHex(const char* text, uint16_t& out) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text, &end, 16);
+    if (errno != 0 || *end != '\0' || end == text || value > 0xFFFF) return false;
+    out = static_cast<uint16_t>(value);
+    return true;
 }
 
-uint16_t parseHex(const char* text) {
-    return static_cast<uint16_t>(std::strtoul(text, nullptr, 16));
+bool parseRange(const char* text, tsdemu::ScreenSetup& setup) {
+    float v[4];
+    char tail = 0;
+    if (std::sscanf(text, "%f,%f,%f,%f%c", &v[0], &v[1], &v[2], &v[3], &tail) != 4) return false;
+    for (float f : v) {
+        if (!std::isfinite(f) || f < 0.0f || f > 65535.0f) return false;
+    }
+    if (v[0] == v[1] || v[2] == v[3]) return false;
+    setup.range = touchsdk::CalibrationRange{v[0], v[1], v[2], v[3]};
+    return true;
+}
+
+// Options that name a file or a text: any value will do.
+bool parseText(const std::string& arg, const char* value, Options& options) {
+    if (arg == "--serial") {
+        options.serials.emplace_back(value);
+    } else if (arg == "--control") {
+        options.control = value;
+    } else if (arg == "--taps") {
+        options.taps = value;
+    } else if (arg == "--replay") {
+        options.replay = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Options that take a value; false when the value is bad.
+bool parseValue(const std::string& arg, const char* value, Options& options) {
+    if (parseText(arg, value, options)) return true;
+    char* end = nullptr;
+    if (arg == "--screens") {
+        options.screens = static_cast<unsigned>(std::strtoul(value, &end, 10));
+        return *end == '\0' && options.screens >= 1 && options.screens <= 16;
+    }
+    if (arg == "--vendor") return parseHex(value, options.setup.identity.vendorId);
+    if (arg == "--product") return parseHex(value, options.setup.identity.productId);
+    if (arg == "--range") return parseRange(value, options.setup);
+    if (arg == "--warp") {
+        options.setup.warp = tsdemu::typicalDistortion();
+        return std::strcmp(value, "typical") == 0;
+    }
+    if (arg == "--rate") {
+        options.rateHz = std::strtod(value, &end);
+        return *end == '\0' && options.rateHz > 0 && options.rateHz <= 10000;
+    }
+    std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
+    return false;
 }
 
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
         if (arg == "--") {
             options.program = i + 1 < argc ? argv + i + 1 : nullptr;
             return options.program != nullptr;
         }
         if (arg == "--touch") {
             options.touch = true;
-        } else if (arg == "--screens" && hasValue) {
-            options.screens = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
-        } else if (arg == "--vendor" && hasValue) {
-            options.identity.vendorId = parseHex(argv[++i]);
-        } else if (arg == "--product" && hasValue) {
-            options.identity.productId = parseHex(argv[++i]);
-        } else if (arg == "--serial" && hasValue) {
-            options.identity.serial = std::string(argv[++i]);
-        } else if (arg == "--rate" && hasValue) {
-            options.rateHz = std::strtod(argv[++i], nullptr);
-        } else {
+        } else if (i + 1 >= argc || !parseValue(arg, argv[i + 1], options)) {
+            if (i + 1 < argc) std::fprintf(stderr, "tsd-emulate: bad value for %s\n", arg.c_str());
             return false;
+        } else {
+            ++i;
         }
     }
     return false;
 }
 
-// The preload in the program's process reaches the screens through the
-// testbed directory this process made (UMOCKDEV_DIR, already exported).
+// Screen i takes the i-th --serial; later screens repeat the last one, and
+// without any they are numbered EMU000001, EMU000002, ...
+tsdemu::ScreenSetup setupOf(const Options& options, unsigned index) {
+    tsdemu::ScreenSetup setup = options.setup;
+    if (!options.serials.empty()) {
+        setup.identity.serial =
+            options.serials[std::min<std::size_t>(index, options.serials.size() - 1)];
+    } else {
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "EMU%06u", index + 1);
+        setup.identity.serial = serial;
+    }
+    return setup;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+tsdemu::Recording readRecordingFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::string error;
+    std::optional<tsdemu::Recording> recording = tsdemu::readRecording(in, error);
+    if (!recording) throw std::runtime_error(path + ": " + error);
+    return std::move(*recording);
+}
+
+// TSD_EMULATE_EXEC_PREFIX: words put before the program. A program built for
+// another processor cannot be started directly under qemu-user without
+// binfmt_misc, but the host's qemu can be, with the program as argument.
+// The prefix then loads the preload into the program itself (qemu -E
+// LD_PRELOAD=..., env LD_PRELOAD=...): in the environment it would reach
+// the prefix's own program first.
+std::vector<std::string> execPrefix() {
+    const char* text = std::getenv("TSD_EMULATE_EXEC_PREFIX");
+    std::istringstream words(text != nullptr ? text : "");
+    std::vector<std::string> prefix;
+    for (std::string word; words >> word;) prefix.push_back(word);
+    return prefix;
+}
+
+// The one place the program is started. The preload in the program's
+// process reaches the screens through the testbed directory this process
+// made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program) {
     const std::string preload = tsdemu::umockdevPreloadList();
+    std::vector<std::string> prefix = execPrefix();
+    std::vector<char*> command;
+    for (std::string& word : prefix) command.push_back(word.data());
+    for (char** arg = program; *arg != nullptr; ++arg) command.push_back(*arg);
+    command.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0) return child;
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    ::execvp(program[0], program);
-    std::perror(program[0]);
+    if (prefix.empty()) {
+        ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    } else {
+        ::unsetenv("LD_PRELOAD");
+    }
+    ::execvp(command[0], command.data());
+    std::perror(command[0]);
     ::_exit(127);
+}
+
+volatile sig_atomic_t gChild = 0;
+
+// Ending tsd-emulate ends the program first, so that the FIFO and the
+// screens are taken down after it.
+void forwardSignal(int signal) {
+    if (gChild > 0) ::kill(static_cast<pid_t>(gChild), signal);
+}
+
+void forwardSignals() {
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 }
 
 // One contact sweeping the screen's diagonals, in short strokes so that the
@@ -90,10 +224,10 @@ pid_t startProgram(char** program) {
 void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool>& done) {
     constexpr int kStrokes = 10;
     constexpr uint16_t kStep = 3000;
-    for (int stroke = 0; !done; stroke = (stroke + 1) % kStrokes) {
+    for (int stroke = 0; !done && screen.plugged(); stroke = (stroke + 1) % kStrokes) {
         const auto from = static_cast<uint16_t>(1000 + stroke * kStep);
-        const tsdemu::ScreenPoint start = stroke % 2 == 0 ? tsdemu::ScreenPoint{from, from}
-                                                          : tsdemu::ScreenPoint{from, 31000};
+        const tsdemu::ScreenPoint start =
+            stroke % 2 == 0 ? tsdemu::ScreenPoint{from, from} : tsdemu::ScreenPoint{from, 31000};
         const tsdemu::ScreenPoint end{static_cast<uint16_t>(from + kStep),
                                       static_cast<uint16_t>(stroke % 2 == 0 ? from + kStep : 1000)};
         tsdemu::TouchScriptPlayer player(screen, tsdemu::movingContact(start, end, 10, rateHz));
@@ -101,35 +235,88 @@ void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Options options;
-    if (!parse(argc, argv, options) || options.screens == 0 || options.rateHz <= 0) {
-        usage();
-        return 2;
+// Plays the recorded reports once the program has opened the screen, so
+// that none is lost before anybody reads. Both waits look at `done` a few
+// times a second: the program's end must stop them, and neither the open
+// nor the player offers a way to be woken for it.
+void replay(tsdemu::EmulatedScreen& screen, const tsdemu::TouchScript& script,
+            const std::atomic<bool>& done) {
+    while (!done && !screen.waitUntilOpened(std::chrono::milliseconds(50))) {
     }
+    if (done) return;
+    tsdemu::TouchScriptPlayer player(screen, script);
+    while (!done && player.pushed() < script.size() && screen.plugged()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+int run(const Options& options) {
     tsdemu::Testbed testbed;
-    std::vector<tsdemu::EmulatedScreen*> screens;
-    for (unsigned i = 0; i < options.screens; ++i) {
-        screens.push_back(&testbed.plug(options.identity));
-        std::fprintf(stderr, "tsd-emulate: screen %s at %s\n", screens.back()->devnode().c_str(),
-                     screens.back()->syspath().c_str());
+    tsdemu::ScreenSet screens(testbed);
+    tsdemu::TouchScript recorded;
+    if (!options.replay.empty()) {
+        tsdemu::Recording recording = readRecordingFile(options.replay);
+        screens.add(recording.setup);
+        recorded = std::move(recording.reports);
+    } else {
+        for (unsigned i = 0; i < options.screens; ++i) screens.add(setupOf(options, i));
+    }
+    const std::vector<std::string> taps =
+        options.taps.empty() ? std::vector<std::string>{} : readLines(options.taps);
+    std::unique_ptr<tsdemu::ControlChannel> channel;
+    if (!options.control.empty()) {
+        channel = std::make_unique<tsdemu::ControlChannel>(screens, options.control);
     }
     const pid_t child = startProgram(options.program);
     if (child < 0) return 127;
+    gChild = child;
+    std::unique_ptr<tsdemu::ControlScript> script;
+    if (!taps.empty()) {
+        script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
+    }
     std::atomic<bool> done{false};
     std::vector<std::thread> streams;
-    if (options.touch) {
-        for (tsdemu::EmulatedScreen* screen : screens) {
-            streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
-        }
+    for (tsdemu::EmulatedScreen* screen : options.touch ? screens.plugged()
+                                                        : std::vector<tsdemu::EmulatedScreen*>{}) {
+        streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
+    }
+    if (!recorded.empty()) {
+        streams.emplace_back(replay, std::ref(*screens.screen(0)), std::cref(recorded),
+                             std::cref(done));
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    gChild = 0;
     done = true;
+    screens.stop();
+    script.reset();
+    channel.reset();
     for (std::thread& stream : streams) stream.join();
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    // The testbed announces a removal through libudev, which must see the
+    // emulated /sys as the program does.
+    tsdemu::ensureUmockdevPreload(argv);
+    forwardSignals();
+    try {
+        return run(options);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tsd-emulate: %s\n", error.what());
+        return 1;
+    }
 }

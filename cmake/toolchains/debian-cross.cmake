@@ -53,16 +53,19 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The emulated screen, when its target packages are unpacked too
 # (fetch-deps.sh --with-emulator): pkg-config reads only the target's files,
-# and the preload goes into the target program's environment alone (-E), so
-# the device tests start with it and need not re-execute themselves, which
-# qemu-user cannot do without binfmt_misc.
-set(_tsd_guest_env "")
+# and the target's loader itself loads the preload (--preload), so the
+# device tests start with it and need not re-execute themselves, which
+# qemu-user cannot do without binfmt_misc. Not LD_PRELOAD: every program the
+# target program starts would inherit it, the host's qemu and the host
+# programs of a test script among them, and their loader would complain
+# about (or, given the bare name, load) a library it cannot use.
+set(_tsd_preload_option "")
 set(_tsd_preload "${_tsd_deps_libs}/libumockdev-preload.so.0")
 if(TSD_WITH_EMULATOR AND TSD_CROSS_DEPS_ROOT AND EXISTS "${_tsd_preload}")
     set(ENV{PKG_CONFIG_SYSROOT_DIR} "${TSD_CROSS_DEPS_ROOT}")
     set(ENV{PKG_CONFIG_LIBDIR}
         "${_tsd_deps_libs}/pkgconfig:${TSD_CROSS_DEPS_ROOT}/usr/share/pkgconfig")
-    set(_tsd_guest_env -E LD_PRELOAD=${_tsd_preload})
+    set(_tsd_preload_option --preload ${_tsd_preload})
 endif()
 
 # ctest runs target programs through qemu-user by starting the target's
@@ -71,5 +74,5 @@ endif()
 # enumeration finds nothing, silently. --library-path puts the cross libc
 # first, so a multiarch libc6:<arch> of another build is never paired with
 # this loader.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TSD_CROSS_QEMU} ${_tsd_guest_env}
-    /usr/${TSD_CROSS_TRIPLET}/${TSD_CROSS_LOADER} --library-path ${_tsd_target_libs})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TSD_CROSS_QEMU} /usr/${TSD_CROSS_TRIPLET}/${TSD_CROSS_LOADER}
+    --library-path ${_tsd_target_libs} ${_tsd_preload_option})

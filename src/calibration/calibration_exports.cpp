@@ -30,7 +30,7 @@ std::optional<CalibrationRecord> computeRecord(const CalibrationRange& screen,
     const auto samples = mapSamples(*mapping, points, count);
     if (!samples) return std::nullopt;
     CalibrationModel model;
-    if (buildCalibrationModel(samples->data(), samples->size(), model) != kFitOk) {
+    if (buildCalibrationModel(samples->data(), samples->size(), model) != FitStatus::Ok) {
         return std::nullopt;
     }
     if (!isFiniteModel(model)) return std::nullopt;

@@ -101,31 +101,31 @@ void eliminateColumn(NormalEquations& system, std::size_t k) {
 
 }  // namespace
 
-uint8_t solveGaussJordan(NormalEquations& system) {
+FitStatus solveGaussJordan(NormalEquations& system) {
     for (std::size_t k = 0; k < system.size; ++k) {
-        if (system.a[k][k] == 0.0 && !exchangeZeroPivot(system, k)) return kFitSingular;
+        if (system.a[k][k] == 0.0 && !exchangeZeroPivot(system, k)) return FitStatus::Singular;
         eliminateColumn(system, k);
     }
-    return kFitOk;
+    return FitStatus::Ok;
 }
 
-uint8_t fitPolynomial(const WorkingSample* samples, std::size_t count, int degree, FitResult& out) {
-    if (degree < 1 || degree > kMaxFitDegree) return kFitTooFewSamples;
+FitStatus fitPolynomial(const WorkingSample* samples, std::size_t count, int degree, FitResult& out) {
+    if (degree < 1 || degree > kMaxFitDegree) return FitStatus::TooFewSamples;
     const std::size_t unknowns = unknownsForDegree(degree);
-    if (unknowns > count) return kFitTooFewSamples;
+    if (unknowns > count) return FitStatus::TooFewSamples;
 
     Moments moments;
     accumulateMoments(samples, count, degree, moments);
     NormalEquations system = buildNormalEquations(moments, unknowns);
-    const uint8_t status = solveGaussJordan(system);
-    if (status != kFitOk) return status;
+    const FitStatus status = solveGaussJordan(system);
+    if (status != FitStatus::Ok) return status;
 
     out.fill(0.0);
     for (std::size_t i = 0; i < unknowns; ++i) {
         out[i] = system.bx[i] / system.a[i][i];
         out[kMaxUnknowns + i] = system.by[i] / system.a[i][i];
     }
-    return kFitOk;
+    return FitStatus::Ok;
 }
 
 }  // namespace touchsdk

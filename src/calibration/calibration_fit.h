@@ -19,10 +19,8 @@ constexpr int kMaxFitDegree = 3;
 constexpr std::size_t kMaxUnknowns = 10;  // terms of a cubic in two variables
 constexpr std::size_t kFitResultSize = 2 * kMaxUnknowns;
 
-// Results of the fit. They stay inside the library; callers see a failure.
-constexpr uint8_t kFitOk = 0;
-constexpr uint8_t kFitTooFewSamples = 16;
-constexpr uint8_t kFitSingular = 255;
+// How a fit ended. It stays inside the library; callers see a failure.
+enum class FitStatus : uint8_t { Ok = 0, TooFewSamples = 16, Singular = 255 };
 
 // X polynomial in elements 0-9, Y in 10-19, each in fit term order:
 // 1, y, x, y^2, x*y, x^2, y^3, x*y^2, x^2*y, x^3. Missing terms are 0.
@@ -44,10 +42,11 @@ struct NormalEquations {
 // Gauss-Jordan elimination in place. A pivot that is exactly 0 is replaced
 // by the first row below with a non-zero entry in its column; there is no
 // other pivoting and no row scaling. Leaves the diagonal form in `system`.
-uint8_t solveGaussJordan(NormalEquations& system);
+[[nodiscard]] FitStatus solveGaussJordan(NormalEquations& system);
 
 // Least-squares fit of the samples' (u, v) as polynomials of degree
 // `degree` (1 to 3) in (x, y) by the normal equations.
-uint8_t fitPolynomial(const WorkingSample* samples, std::size_t count, int degree, FitResult& out);
+[[nodiscard]] FitStatus fitPolynomial(const WorkingSample* samples, std::size_t count, int degree,
+                                      FitResult& out);
 
 }  // namespace touchsdk

@@ -34,15 +34,15 @@ void copyRounded(const FitResult& fit, const std::array<std::size_t, N>& source,
 
 }  // namespace
 
-uint8_t buildCalibrationModel(const WorkingSample* samples, std::size_t count,
+FitStatus buildCalibrationModel(const WorkingSample* samples, std::size_t count,
                               CalibrationModel& model) {
     FitResult fit{};
     int degree = kMaxFitDegree;
-    uint8_t status = fitPolynomial(samples, count, degree, fit);
-    while (status == kFitTooFewSamples && --degree > 0) {
+    FitStatus status = fitPolynomial(samples, count, degree, fit);
+    while (status == FitStatus::TooFewSamples && --degree > 0) {
         status = fitPolynomial(samples, count, degree, fit);
     }
-    if (status != kFitOk) return status;
+    if (status != FitStatus::Ok) return status;
 
     model = CalibrationModel{};
     if (degree == 1) {
@@ -53,7 +53,7 @@ uint8_t buildCalibrationModel(const WorkingSample* samples, std::size_t count,
         model.flags = kPolynomialFlags;
     }
     model.scale = scaleOf(fit);
-    return kFitOk;
+    return FitStatus::Ok;
 }
 
 bool isFiniteModel(const CalibrationModel& model) {

@@ -33,7 +33,6 @@ public:
     Bytes& bytes() { return bytes_; }
     const Bytes& bytes() const { return bytes_; }
     CalibrationRange range() const;
-    void setRange(const CalibrationRange& range);
 
 private:
     Bytes bytes_;
@@ -98,24 +97,5 @@ CalibrationRecord encodeCalibrationRecord(const CalibrationModel& model, uint8_t
 
 // The reset record: nothing in it but a `valid` byte of 0.
 CalibrationRecord resetCalibrationRecord();
-
-// A stored record read back, with a linear record widened to the full term
-// list (its missing terms 0) so that both kinds evaluate alike.
-struct DecodedCalibration {
-    uint8_t flags = 0;
-    CalibrationRange range;
-    std::array<double, kTermsPerAxis> x{};
-    std::array<double, kTermsPerAxis> y{};
-    double scale = 0.0;
-    uint8_t valid = 0;
-
-    // Only the two kinds the host writes carry coefficients.
-    bool hasModel() const {
-        const uint8_t kind = flags & kModelKindMask;
-        return (flags & kModelPresentFlag) != 0 && (kind == kLinearKind || kind == kPolynomialKind);
-    }
-};
-
-DecodedCalibration decodeCalibrationRecord(const CalibrationRecord& record);
 
 }  // namespace touchsdk

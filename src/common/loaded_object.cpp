@@ -28,6 +28,8 @@ bool segmentContains(const dl_phdr_info& object, const ElfW(Phdr) & segment,
     return segment.p_type == PT_LOAD && address >= start && address - start < segment.p_memsz;
 }
 
+// The loader hands out addresses as integers; the structure wants pointers.
+// NOLINTBEGIN(performance-no-int-to-ptr)
 void describe(const dl_phdr_info& object, dl_find_object* result) {
     std::uintptr_t start = UINTPTR_MAX;
     std::uintptr_t end = 0;
@@ -47,6 +49,7 @@ void describe(const dl_phdr_info& object, dl_find_object* result) {
     result->dlfo_map_end = reinterpret_cast<void*>(end);
     result->dlfo_eh_frame = unwindTable;
 }
+// NOLINTEND(performance-no-int-to-ptr)
 
 int visit(dl_phdr_info* object, std::size_t, void* context) {
     auto* search = static_cast<Search*>(context);

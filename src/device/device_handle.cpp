@@ -49,9 +49,9 @@ bool openTouchScreen(const char* syspath, TouchScreenHandle* handle) {
 bool closeTouchScreen(TouchScreenHandle handle) {
     DeviceHandleRecord* record = recordOf(handle);
     if (record == nullptr) return false;
-    if (::close(record->fd) != 0) return false;
+    const bool closed = ::close(record->fd) == 0;
     delete record;
-    return true;
+    return closed;
 }
 
 bool readSerialNumber(TouchScreenHandle handle, wchar_t* buffer, std::size_t bufferSize,

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "common/handle.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
@@ -12,6 +13,8 @@ namespace touchsdk {
 // after the open, so the reader thread and command calls may read them at
 // the same time; closing must not overlap them.
 struct DeviceHandleRecord {
+    using Handle = TouchScreenHandle;
+
     int32_t fd = -1;                    // hidraw node, O_RDWR | O_CLOEXEC
     std::vector<wchar_t> serialNumber;  // one wide char per byte, then 0
     // Held for the whole of each command or calibration export, so that two
@@ -19,13 +22,10 @@ struct DeviceHandleRecord {
     std::mutex commandLock;
 };
 
-inline DeviceHandleRecord* recordOf(TouchScreenHandle handle) {
-    return reinterpret_cast<DeviceHandleRecord*>(handle);
-}
-
-inline TouchScreenHandle handleOf(DeviceHandleRecord* record) {
-    return reinterpret_cast<TouchScreenHandle>(record);
-}
+template <>
+struct RecordBehind<TouchScreenHandle> {
+    using Record = DeviceHandleRecord;
+};
 
 // Runs one command or calibration export as a unit on its screen. A null
 // handle runs the body unlocked: its first exchange then fails as usual.

@@ -7,25 +7,24 @@ using namespace touchsdk;
 
 extern "C" TSD_API TsdResult TsdOpenTouchScreenA(const char* syspath,
                                                  TouchScreenHandle* handle) noexcept {
-    return guardedExport([&] { return toResult(openTouchScreen(syspath, handle)); });
+    return guardedExport([&] { return openTouchScreen(syspath, handle); });
 }
 
 extern "C" TSD_API TsdResult TsdOpenTouchScreenW(const wchar_t* syspath,
                                                  TouchScreenHandle* handle) noexcept {
     return guardedExport([&] {
-        if (handle == nullptr) return TSD_FAILURE;
+        if (handle == nullptr) return false;
         const NarrowString narrow = NarrowFromWide(syspath);
-        return toResult(openTouchScreen(narrow.get(), handle));
+        return openTouchScreen(narrow.get(), handle);
     });
 }
 
 extern "C" TSD_API TsdResult TsdCloseTouchScreen(TouchScreenHandle handle) noexcept {
-    return guardedExport([&] { return toResult(closeTouchScreen(handle)); });
+    return guardedExport([&] { return closeTouchScreen(handle); });
 }
 
 extern "C" TSD_API TsdResult TsdGetTouchScreenSerialNumber(TouchScreenHandle handle,
                                                            wchar_t* buffer, size_t bufferSize,
                                                            uint32_t* neededSize) noexcept {
-    return guardedExport(
-        [&] { return toResult(readSerialNumber(handle, buffer, bufferSize, neededSize)); });
+    return guardedExport([&] { return readSerialNumber(handle, buffer, bufferSize, neededSize); });
 }

@@ -8,11 +8,13 @@
 namespace touchsdk {
 
 // Each answers true on success. The open writes the handle only on success.
-bool openTouchScreen(const char* syspath, TouchScreenHandle* handle);
-// A failed close() leaves the record allocated and the handle valid.
-bool closeTouchScreen(TouchScreenHandle handle);
+[[nodiscard]] bool openTouchScreen(const char* syspath, TouchScreenHandle* handle);
+// Releases the handle even when close() reports an error: on Linux the
+// descriptor is gone either way, and its number may already belong to
+// another open, so the handle must not keep it. The error is still reported.
+[[nodiscard]] bool closeTouchScreen(TouchScreenHandle handle);
 // Reports the needed size (bytes, terminator included) before the size check.
-bool readSerialNumber(TouchScreenHandle handle, wchar_t* buffer, std::size_t bufferSize,
+[[nodiscard]] bool readSerialNumber(TouchScreenHandle handle, wchar_t* buffer, std::size_t bufferSize,
                       uint32_t* neededSize);
 
 }  // namespace touchsdk

@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 
 #include <array>
+#include <cstdio>
 
 #include "common/unique_fd.h"
 #include "device/report_descriptor.h"
@@ -33,14 +34,32 @@ bool declaresCommandReport(int fd, uint8_t reportId) {
     return declaresReportId(descriptor.value, descriptor.size, reportId);
 }
 
+// udev states the IDs that HIDIOCGRAWINFO gives in the HID parent's
+// HID_ID ("BBBB:VVVVVVVV:PPPPPPPP", hex), both taken from the same kernel
+// device. Reading them there spares opening every other HID device of the
+// system, which on USB also wakes each one from autosuspend. Only a
+// definite answer counts: a device udev says nothing clear about is opened
+// and asked, as before.
+bool udevRulesOut(const UdevDevice& device, const SupportedDevice* devices) {
+    const char* hidId = device.ancestor("hid").property("HID_ID");
+    if (hidId == nullptr) return false;
+    unsigned bus = 0;
+    unsigned vendor = 0;
+    unsigned product = 0;
+    char end = 0;
+    if (std::sscanf(hidId, "%x:%x:%x%c", &bus, &vendor, &product, &end) != 3) return false;
+    if (vendor > 0xFFFF || product > 0xFFFF) return false;
+    return !isSupportedDevice(devices, static_cast<uint16_t>(vendor),
+                              static_cast<uint16_t>(product));
+}
+
 void reportIfQualifies(const UdevContext& context, const char* syspath,
                        EnumerationCallback callback, void* callbackContext,
                        const SupportedDevice* devices, uint8_t reportId) {
     const UdevDevice device = UdevDevice::fromSyspath(context, syspath);
     const char* node = device.devnode();
-    if (node == nullptr) return;
-    // IDs can only be read from the open node, so every hidraw node of the
-    // system is opened once per scan.
+    if (node == nullptr || udevRulesOut(device, devices)) return;
+    // The node has the last word on the IDs.
     const UniqueFd fd(::open(node, O_RDWR | O_CLOEXEC));
     if (!fd) return;
     if (!hasSupportedIds(fd.get(), devices)) return;

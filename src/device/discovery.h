@@ -12,7 +12,8 @@ using EnumerationCallback = void (*)(void* context, const char* syspath,
                                      const wchar_t* serialNumber);
 
 // Reports every hidraw node whose USB IDs are in `devices` and whose report
-// descriptor declares `reportId`, in libudev's order, on the caller's thread.
+// descriptor declares `reportId` (the command report's, so that commands
+// can reach it), in libudev's order, on the caller's thread.
 void enumerateTouchScreens(EnumerationCallback callback, void* context,
                            const SupportedDevice* devices, uint8_t reportId);
 

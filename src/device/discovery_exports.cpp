@@ -1,6 +1,7 @@
 #include "common/result.h"
 #include "device/discovery.h"
 #include "device/wide_string.h"
+#include "protocol/command_frame.h"
 #include "touchsdk.h"
 
 namespace touchsdk {

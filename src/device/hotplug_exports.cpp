@@ -9,20 +9,21 @@
 namespace touchsdk {
 namespace {
 
-using WideRecord = std::pair<TouchScreenNotificationCallbackW, void*>;
-
 void notifyWide(void* context, uint32_t action, const char* devicePath) {
-    const auto* caller = static_cast<const WideRecord*>(context);
+    const auto* caller = static_cast<const WideNotification*>(context);
     const WideString widePath = WideFromNarrow(devicePath);
-    if (caller->first != nullptr) caller->first(caller->second, action, widePath.get());
+    // The callback may delete the watcher, and `caller` with it.
+    if (caller->callback != nullptr) caller->callback(caller->context, action, widePath.get());
 }
 
-HotplugWatcher* watcherOf(NotificationHandle handle) {
-    return reinterpret_cast<HotplugWatcher*>(handle);
-}
-
-NotificationHandle handleOf(HotplugWatcher* watcher) {
-    return reinterpret_cast<NotificationHandle>(watcher);
+bool createNotification(NotificationHandle* handle, TouchScreenNotificationCallbackA callback,
+                        void* context, std::unique_ptr<WideNotification> wide) {
+    if (handle == nullptr) return false;
+    std::unique_ptr<HotplugWatcher> watcher = startWatcher(callback, context);
+    if (!watcher) return false;
+    watcher->wide = std::move(wide);
+    *handle = handleOf(watcher.release());
+    return true;
 }
 
 }  // namespace
@@ -32,29 +33,19 @@ using namespace touchsdk;
 
 extern "C" TSD_API TsdResult TsdCreateTouchScreenNotificationA(
     NotificationHandle* handle, TouchScreenNotificationCallbackA callback, void* context) noexcept {
-    return guardedExport([&] {
-        if (handle == nullptr) return TSD_FAILURE;
-        std::unique_ptr<HotplugWatcher> watcher = startWatcher(callback, context);
-        if (!watcher) return TSD_FAILURE;
-        *handle = handleOf(watcher.release());
-        return TSD_OK;
-    });
+    return guardedExport([&] { return createNotification(handle, callback, context, nullptr); });
 }
 
 extern "C" TSD_API TsdResult TsdCreateTouchScreenNotificationW(
     NotificationHandle* handle, TouchScreenNotificationCallbackW callback, void* context) noexcept {
     return guardedExport([&] {
-        if (handle == nullptr) return TSD_FAILURE;
-        auto wide = std::make_unique<WideRecord>(callback, context);
-        std::unique_ptr<HotplugWatcher> watcher = startWatcher(notifyWide, wide.get());
-        if (!watcher) return TSD_FAILURE;
-        watcher->wide = std::move(wide);
-        *handle = handleOf(watcher.release());
-        return TSD_OK;
+        auto wide = std::make_unique<WideNotification>(WideNotification{callback, context});
+        WideNotification* caller = wide.get();
+        return createNotification(handle, notifyWide, caller, std::move(wide));
     });
 }
 
 extern "C" TSD_API TsdResult TsdDeleteTouchScreenNotification(NotificationHandle handle) noexcept {
-    stopWatcher(std::unique_ptr<HotplugWatcher>(watcherOf(handle)));
+    stopWatcher(std::unique_ptr<HotplugWatcher>(recordOf(handle)));
     return TSD_OK;
 }

@@ -2,18 +2,10 @@
 
 namespace touchsdk {
 
-// Published in README.md; keep the two in step.
 const std::array<SupportedDevice, kSupportedDeviceCount + 1> SupportedDeviceList = {{
-    {0xE2C4, 0x0001},
-    {0xE2C4, 0x0002},
-    {0xE2C4, 0x0010},
-    {0xE2C4, 0x0011},
-    {0xE2C4, 0x0020},
-    {0xE2C4, 0x8000},
-    {0xE2C4, 0xA0F3},
-    {0x9B07, 0x0100},
-    {0x9B07, 0x0101},
-    {0x9B07, 0xC3D2},
+#define TSD_SUPPORTED_DEVICE(vendor, product) {vendor, product},
+#include "device/supported_devices.def"
+#undef TSD_SUPPORTED_DEVICE
     {0x0000, 0x0000},
 }};
 

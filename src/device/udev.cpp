@@ -46,14 +46,22 @@ UdevDevice UdevDevice::usbDevice() const {
                       false);
 }
 
+UdevDevice UdevDevice::ancestor(const char* subsystem) const {
+    if (device_ == nullptr) return UdevDevice(nullptr, false);
+    return UdevDevice(udev_device_get_parent_with_subsystem_devtype(device_, subsystem, nullptr),
+                      false);
+}
+
+const char* UdevDevice::property(const char* key) const {
+    return device_ != nullptr ? udev_device_get_property_value(device_, key) : nullptr;
+}
+
 UdevMonitor::UdevMonitor(const UdevContext& context) {
     if (!context.valid()) return;
     monitor_.reset(udev_monitor_new_from_netlink(context.get(), "udev"));
 }
 
-bool UdevMonitor::start() {
-    return monitor_ && udev_monitor_enable_receiving(monitor_.get()) >= 0;
-}
+bool UdevMonitor::start() { return monitor_ && udev_monitor_enable_receiving(monitor_.get()) >= 0; }
 
 void UdevMonitor::requestReceiveBuffer(int bytes) {
     // Best effort: without privilege the kernel keeps its default size.

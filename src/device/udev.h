@@ -72,6 +72,9 @@ public:
     const char* sysattr(const char* name) const;
     // The "usb"/"usb_device" ancestor, borrowed; empty when there is none.
     UdevDevice usbDevice() const;
+    // The nearest ancestor of `subsystem`, borrowed; empty when there is none.
+    UdevDevice ancestor(const char* subsystem) const;
+    const char* property(const char* key) const;
 
 private:
     UdevDevice(udev_device* device, bool owned) : device_(device), owned_(owned) {}
@@ -84,7 +87,7 @@ class UdevMonitor {
 public:
     explicit UdevMonitor(const UdevContext& context);
     bool valid() const { return monitor_ != nullptr; }
-    bool start();
+    [[nodiscard]] bool start();
     void requestReceiveBuffer(int bytes);
     int fd() const;
     UdevDevice receive() const;

@@ -79,7 +79,7 @@ bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
     std::vector<uint8_t> image(std::size_t{blockCount} * kBlockSize);
     for (uint16_t k = 0; k < blockCount; ++k) {
         if (!readBlock(handle, module, addressOfBlock(firstBlock, k),
-                       image.data() + k * kBlockSize, kBlockSize)) {
+                       image.data() + std::size_t{k} * kBlockSize, kBlockSize)) {
             return false;
         }
     }
@@ -98,7 +98,7 @@ bool writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock,
     if (length != 0) std::copy_n(record, length, image.begin() + 1);
     for (uint16_t k = 0; k < blockCount; ++k) {
         if (!writeBlock(handle, module, addressOfBlock(firstBlock, k),
-                        image.data() + k * kBlockSize, kBlockSize)) {
+                        image.data() + std::size_t{k} * kBlockSize, kBlockSize)) {
             return false;
         }
     }

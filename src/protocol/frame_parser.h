@@ -15,6 +15,11 @@ using FrameHandler = void (*)(void* context, const uint8_t* frame);
 // ID starts again at the next byte.
 class FrameParser {
 public:
+    // Without a handler, complete frames are dropped.
+    FrameParser() = default;
+    FrameParser(FrameHandler handler, void* handlerContext) { reset(handler, handlerContext); }
+    // Drops any partial frame and sends the frames completed from now on to
+    // `handler`.
     void reset(FrameHandler handler, void* handlerContext);
     void feed(uint8_t byte);
 

@@ -14,18 +14,18 @@ template <typename Callback>
 TsdResult registerExport(CallbackManagerHandle handle, uint8_t reportId, Callback callback,
                          void* context) noexcept {
     return guardedExport([&] {
-        CallbackManager* manager = managerOf(handle);
-        if (manager == nullptr) return TSD_FAILURE;
-        return toResult(registerCallback(*manager, reportId,
-                                         reinterpret_cast<ErasedCallback>(callback), context));
+        CallbackManager* manager = recordOf(handle);
+        if (manager == nullptr) return false;
+        return registerCallback(*manager, reportId, reinterpret_cast<ErasedCallback>(callback),
+                                context);
     });
 }
 
 TsdResult unregisterExport(CallbackManagerHandle handle, uint8_t reportId) noexcept {
     return guardedExport([&] {
-        CallbackManager* manager = managerOf(handle);
-        if (manager == nullptr) return TSD_FAILURE;
-        return toResult(unregisterCallback(*manager, reportId));
+        CallbackManager* manager = recordOf(handle);
+        if (manager == nullptr) return false;
+        return unregisterCallback(*manager, reportId);
     });
 }
 
@@ -36,9 +36,9 @@ extern "C" {
 TSD_API TsdResult TsdCreateCallbackManager(CallbackManagerHandle* manager,
                                            TouchScreenHandle handle) noexcept {
     return guardedExport([&] {
-        if (manager == nullptr) return TSD_FAILURE;
+        if (manager == nullptr) return false;
         *manager = handleOf(std::make_unique<CallbackManager>(handle).release());
-        return TSD_OK;
+        return true;
     });
 }
 
@@ -82,9 +82,10 @@ TSD_API TsdResult TsdUnregisterVirtualKeyCallback(CallbackManagerHandle manager)
 
 TSD_API TsdResult TsdUnregisterAllCallback(CallbackManagerHandle manager) noexcept {
     return guardedExport([&] {
-        if (manager == nullptr) return TSD_FAILURE;
-        unregisterAll(*managerOf(manager));
-        return TSD_OK;
+        CallbackManager* record = recordOf(manager);
+        if (record == nullptr) return false;
+        unregisterAll(*record);
+        return true;
     });
 }
 
@@ -92,11 +93,11 @@ TSD_API TsdResult TsdUnregisterAllCallback(CallbackManagerHandle manager) noexce
 // fails and leaves the manager for a later delete from another thread.
 TSD_API TsdResult TsdDeleteCallbackManager(CallbackManagerHandle manager) noexcept {
     return guardedExport([&] {
-        CallbackManager* record = managerOf(manager);
-        if (record == nullptr || onDispatchThread(*record)) return TSD_FAILURE;
+        CallbackManager* record = recordOf(manager);
+        if (record == nullptr || onDispatchThread(*record)) return false;
         unregisterAll(*record);
         delete record;
-        return TSD_OK;
+        return true;
     });
 }
 

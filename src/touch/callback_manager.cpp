@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "common/wake_fd.h"
 #include "touch/dispatch.h"
 #include "touch/report_decoding.h"
-#include "touch/wake_fd.h"
 
 namespace touchsdk {
 
@@ -23,12 +23,14 @@ bool startDelivery(CallbackManager& manager) {
     UniqueFd readerWake = makeWakeFd();
     if (!readerWake) return false;
     DispatchContext context{};
+    // The process's default stack: callbacks run on this thread, and the
+    // application sized its stacks for its own code.
     auto thread = WorkerThread::create(dispatchMain, &context, "tsd-dispatch");
     auto wakeEvent = SyncEvent::create();
     auto stopEvent = SyncEvent::create();
     auto startedEvent = SyncEvent::create();
     if (!thread || !wakeEvent || !stopEvent || !startedEvent) return false;
-    context = {startedEvent.get(), wakeEvent.get(), stopEvent.get(), manager.device,
+    context = {startedEvent.get(), wakeEvent.get(),  stopEvent.get(), manager.device,
                &manager.slots,     readerWake.get(), &manager.backlog};
     // Stored before the thread runs: a callback may call back into the
     // manager (to unregister itself) as soon as the first report arrives.
@@ -63,7 +65,7 @@ bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback
     if (!manager.slots.fill(*index, CallbackSlot{callback, context})) return false;
     if (delivering || startDelivery(manager)) return true;
     // Leave the manager as it was: no slot filled without threads behind it.
-    manager.slots.clear(*index, false);
+    (void)manager.slots.clear(*index, false);
     return false;
 }
 

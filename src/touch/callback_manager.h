@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/handle.h"
 #include "common/unique_fd.h"
 #include "touch/callback_slots.h"
+#include "common/sync_event.h"
+#include "common/worker_thread.h"
 #include "touch/report_queue.h"
-#include "touch/sync_event.h"
-#include "touch/worker_thread.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
@@ -16,6 +17,8 @@ namespace touchsdk {
 // overlap (the application serialises them), so its fields need no lock;
 // only `slots` is shared with the dispatch thread and guards itself.
 struct CallbackManager {
+    using Handle = CallbackManagerHandle;
+
     explicit CallbackManager(TouchScreenHandle screen) : device(screen) {}
 
     TouchScreenHandle device;  // borrowed, never closed here
@@ -32,20 +35,17 @@ struct CallbackManager {
     std::unique_ptr<WorkerThread> dispatchThread;  // declared last: ends first
 };
 
-inline CallbackManager* managerOf(CallbackManagerHandle handle) {
-    return reinterpret_cast<CallbackManager*>(handle);
-}
+template <>
+struct RecordBehind<CallbackManagerHandle> {
+    using Record = CallbackManager;
+};
 
-inline CallbackManagerHandle handleOf(CallbackManager* manager) {
-    return reinterpret_cast<CallbackManagerHandle>(manager);
-}
-
-bool registerCallback(CallbackManager& manager, uint8_t reportId, ErasedCallback callback,
-                      void* context);
-bool unregisterCallback(CallbackManager& manager, uint8_t reportId);
+[[nodiscard]] bool registerCallback(CallbackManager& manager, uint8_t reportId,
+                                    ErasedCallback callback, void* context);
+[[nodiscard]] bool unregisterCallback(CallbackManager& manager, uint8_t reportId);
 // Clears every slot and stops delivery.
 void unregisterAll(CallbackManager& manager);
-bool startDelivery(CallbackManager& manager);
+[[nodiscard]] bool startDelivery(CallbackManager& manager);
 // From the dispatch thread itself (a callback) this only asks the thread
 // to end; it cannot join itself.
 void stopDelivery(CallbackManager& manager);

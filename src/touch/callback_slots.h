@@ -27,10 +27,10 @@ constexpr std::size_t kCallbackSlotCount = 4;
 class CallbackSlots {
 public:
     // False when the slot is taken or the callback is null.
-    bool fill(std::size_t index, CallbackSlot slot);
+    [[nodiscard]] bool fill(std::size_t index, CallbackSlot slot);
     // False when the slot was free. With `waitForDelivery`, returns only
     // when no call through the old registration is running.
-    bool clear(std::size_t index, bool waitForDelivery);
+    [[nodiscard]] bool clear(std::size_t index, bool waitForDelivery);
     void clearAll(bool waitForDelivery);
     bool anyFilled() const;
 

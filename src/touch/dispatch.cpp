@@ -4,11 +4,11 @@
 #include <mutex>
 #include <new>
 
+#include "common/wake_fd.h"
+#include "common/worker_thread.h"
 #include "device/device_handle.h"
 #include "touch/report_decoding.h"
 #include "touch/report_reader.h"
-#include "touch/wake_fd.h"
-#include "touch/worker_thread.h"
 
 namespace touchsdk {
 namespace {
@@ -53,10 +53,10 @@ void deliverUntilStopped(const DispatchContext& context) {
     SyncEvent readerStop;
     SyncEvent readerStarted;
     ReaderContext readerContext{};
-    auto thread = WorkerThread::create(readerMain, &readerContext, "tsd-reader");
+    auto thread = WorkerThread::create(readerMain, &readerContext, "tsd-reader", kReaderStackBytes);
     if (!thread) return;
-    readerContext = {&readerStop,  &readerStarted,     context.device,      &queue,
-                     &queueLock, context.wakeEvent, context.readerWakeFd};
+    readerContext = {&readerStop, &readerStarted,    context.device,      &queue,
+                     &queueLock,  context.wakeEvent, context.readerWakeFd};
     thread->resume();
     readerStarted.wait();
     const RunningReader reader(std::move(thread), readerStop, context.readerWakeFd);
@@ -69,7 +69,7 @@ void deliverUntilStopped(const DispatchContext& context) {
 }  // namespace
 
 void enqueuePacket(void* context, const uint8_t* bytes, uint32_t length) {
-    const auto* reader = static_cast<const ReaderContext*>(context);
+    auto* reader = static_cast<ReaderContext*>(context);
     bool wasEmpty = false;
     try {
         std::lock_guard<Mutex> lock(*reader->queueLock);
@@ -79,15 +79,25 @@ void enqueuePacket(void* context, const uint8_t* bytes, uint32_t length) {
     }
     // The dispatch thread waits only after finding the queue empty under
     // the lock, so a packet joining a non-empty queue is taken by the drain
-    // under way: only the first packet of a burst costs a wake-up.
-    if (wasEmpty) reader->wakeEvent->set();
+    // under way or by the one its predecessor's wake-up starts: only a
+    // packet that finds the queue empty is owed a wake-up.
+    HeldWake& held = reader->held;
+    if (wasEmpty) held.owed = true;
+    if (held.owed && ++held.queued >= kWakeBatch) wakeForQueued(reader);
+}
+
+void wakeForQueued(void* context) {
+    auto* reader = static_cast<ReaderContext*>(context);
+    if (!reader->held.owed) return;
+    reader->held = HeldWake{};
+    reader->wakeEvent->set();
 }
 
 void readerMain(void* argument) {
     ReaderContext context = *static_cast<const ReaderContext*>(argument);
     context.startedEvent->set();
     readReports(recordOf(context.device), ReaderStop{context.stopEvent, context.wakeFd},
-                enqueuePacket, &context);
+                enqueuePacket, &context, wakeForQueued);
 }
 
 void dispatchMain(void* argument) {

@@ -9,7 +9,7 @@
 namespace touchsdk {
 namespace {
 
-enum class Step { Continue, ScreenGone, Stop };
+enum class Step { Continue, Idle, ScreenGone, Stop };
 
 bool isTransient(int error) { return error == EINTR || error == EAGAIN || error == EWOULDBLOCK; }
 
@@ -23,11 +23,12 @@ Step readOne(int fd, PacketHandler handler, void* context) {
     return Step::Continue;
 }
 
-Step pollOnce(int deviceFd, int wakeFd, PacketHandler handler, void* context) {
+// `timeout` 0 asks whether more is waiting: Idle when nothing is.
+Step waitAndRead(int deviceFd, int wakeFd, int timeout, PacketHandler handler, void* context) {
     std::array<pollfd, 2> fds{{{deviceFd, POLLIN, 0}, {wakeFd, POLLIN, 0}}};
-    if (poll(fds.data(), fds.size(), -1) < 0) {
-        return isTransient(errno) ? Step::Continue : Step::ScreenGone;
-    }
+    const int ready = poll(fds.data(), fds.size(), timeout);
+    if (ready < 0) return isTransient(errno) ? Step::Continue : Step::ScreenGone;
+    if (ready == 0) return Step::Idle;
     if (fds[1].revents != 0) return Step::Stop;
     // Data still buffered beside a hang-up is read before giving up.
     if ((fds[0].revents & POLLIN) != 0) return readOne(deviceFd, handler, context);
@@ -38,17 +39,27 @@ Step pollOnce(int deviceFd, int wakeFd, PacketHandler handler, void* context) {
 }  // namespace
 
 void readReports(const DeviceHandleRecord* device, ReaderStop stop, PacketHandler handler,
-                 void* context) {
+                 void* context, IdleHandler idle) {
     if (device == nullptr) return;
+    // After a read, a poll that does not wait tells whether the next report
+    // is already there; only when none is does the reader go idle.
+    bool busy = false;
     while (!stop.event->isSet()) {
-        switch (pollOnce(device->fd, stop.wakeFd, handler, context)) {
-        case Step::Continue:
-            break;
-        case Step::Stop:
-            return;
-        case Step::ScreenGone:
-            stop.event->wait();
-            return;
+        const int timeout = busy && idle != nullptr ? 0 : -1;
+        switch (waitAndRead(device->fd, stop.wakeFd, timeout, handler, context)) {
+            case Step::Continue:
+                busy = true;
+                break;
+            case Step::Idle:
+                busy = false;
+                idle(context);
+                break;
+            case Step::Stop:
+                return;
+            case Step::ScreenGone:
+                if (idle != nullptr) idle(context);
+                stop.event->wait();
+                return;
         }
     }
 }

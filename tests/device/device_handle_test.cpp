@@ -120,6 +120,15 @@ TEST_F(DeviceHandle, ClosingReleasesTheDescriptor) {
     EXPECT_EQ(openNodeCount(screen), before + 1);
     EXPECT_EQ(TsdCloseTouchScreen(handle), TSD_OK);
     EXPECT_EQ(openNodeCount(screen), before);
+
+    // A close() that reports an error still ends the handle: it must not
+    // keep a number that may belong to the next open (a leak shows under ASan).
+    TouchScreenHandle failing = openScreen(screen);
+    ASSERT_NE(failing, nullptr);
+    forget(failing);
+    ASSERT_EQ(::close(touchsdk::recordOf(failing)->fd), 0);
+    EXPECT_EQ(TsdCloseTouchScreen(failing), TSD_FAILURE);
+    EXPECT_EQ(openNodeCount(screen), before);
 }
 
 }  // namespace

@@ -5,40 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "testbed.h"
+#include "thread_list.h"
 #include "touchsdk.h"
 
 namespace tsdtest {
 
-// Names of the library's threads still alive in this process.
-inline std::vector<std::string> libraryThreads() {
-    std::vector<std::string> names;
-    DIR* tasks = ::opendir("/proc/self/task");
-    if (tasks == nullptr) return names;
-    while (const dirent* entry = ::readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-        std::string name;
-        std::getline(comm, name);
-        if (name.rfind("tsd-", 0) == 0) names.push_back(name);
-    }
-    ::closedir(tasks);
-    return names;
-}
-
 // Joined threads may stay listed for a moment (under qemu-user in
 // particular), so this waits, with a generous bound, for the list to empty.
 inline bool noLibraryThreadsRemain() {
-    for (int i = 0; i < 2000; ++i) {
-        if (libraryThreads().empty()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return eventually([] { return libraryThreads().empty(); });
 }
 
 inline std::string linkTarget(const std::string& path) {

@@ -27,7 +27,7 @@ std::vector<double> solution(const NormalEquations& s, const std::array<double, 
 
 TEST(GaussJordan, ZeroFirstPivotIsExchangedWithTheRowBelow) {
     NormalEquations s = systemOf({{0, 1}, {2, 0}}, {5, 4}, {7, 6});
-    ASSERT_EQ(solveGaussJordan(s), kFitOk);
+    ASSERT_EQ(solveGaussJordan(s), FitStatus::Ok);
     EXPECT_EQ(solution(s, s.bx), (std::vector<double>{2, 5}));
     EXPECT_EQ(solution(s, s.by), (std::vector<double>{3, 7}));
 }
@@ -36,16 +36,16 @@ TEST(GaussJordan, ZeroPivotArisingDuringEliminationIsExchanged) {
     // After the first column is cleared, row 1 is (0, 0, 1): its pivot is an
     // exact 0 while row 2 still holds a 1 in that column.
     NormalEquations s = systemOf({{1, 1, 0}, {1, 1, 1}, {0, 1, 1}}, {3, 6, 5}, {0, 0, 1});
-    ASSERT_EQ(solveGaussJordan(s), kFitOk);
+    ASSERT_EQ(solveGaussJordan(s), FitStatus::Ok);
     EXPECT_EQ(solution(s, s.bx), (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(solution(s, s.by), (std::vector<double>{-1, 1, 0}));
 }
 
 TEST(GaussJordan, ZeroColumnIsSingular) {
     NormalEquations twoEqual = systemOf({{1, 1}, {1, 1}}, {1, 1}, {1, 1});
-    EXPECT_EQ(solveGaussJordan(twoEqual), kFitSingular);
+    EXPECT_EQ(solveGaussJordan(twoEqual), FitStatus::Singular);
     NormalEquations zeroFirst = systemOf({{0, 0}, {0, 1}}, {1, 1}, {1, 1});
-    EXPECT_EQ(solveGaussJordan(zeroFirst), kFitSingular);
+    EXPECT_EQ(solveGaussJordan(zeroFirst), FitStatus::Singular);
 }
 
 std::vector<WorkingSample> gridSamples(double (*u)(double, double), double (*v)(double, double)) {
@@ -61,7 +61,7 @@ TEST(FitPolynomial, CubicFitOnGridRecoversTermsInFitOrder) {
         gridSamples([](double x, double y) { return 1 + 2 * x + 3 * y + 0.01 * x * y; },
                     [](double x, double y) { return 4 - x + 0.5 * y; });
     FitResult out{};
-    ASSERT_EQ(fitPolynomial(samples.data(), samples.size(), 3, out), kFitOk);
+    ASSERT_EQ(fitPolynomial(samples.data(), samples.size(), 3, out), FitStatus::Ok);
     // Fit order: 1, y, x, y^2, x*y, x^2, y^3, x*y^2, x^2*y, x^3.
     const double x[] = {1, 3, 2, 0, 0.01, 0, 0, 0, 0, 0};
     const double y[] = {4, 0.5, -1, 0, 0, 0, 0, 0, 0, 0};
@@ -76,7 +76,7 @@ TEST(FitPolynomial, LeastSquaresOverOverdeterminedLinearData) {
     const std::vector<WorkingSample> samples = {
         {0, 0, 1, 0}, {2, 0, -1, 0}, {0, 2, -1, 0}, {2, 2, 1, 0}};
     FitResult out{};
-    ASSERT_EQ(fitPolynomial(samples.data(), samples.size(), 1, out), kFitOk);
+    ASSERT_EQ(fitPolynomial(samples.data(), samples.size(), 1, out), FitStatus::Ok);
     EXPECT_NEAR(out[0], 0.0, 1e-12);
     EXPECT_NEAR(out[1], 0.0, 1e-12);
     EXPECT_NEAR(out[2], 0.0, 1e-12);
@@ -86,17 +86,17 @@ TEST(FitPolynomial, LeastSquaresOverOverdeterminedLinearData) {
 TEST(FitPolynomial, RefusesFewerSamplesThanTerms) {
     const std::vector<WorkingSample> nine(9, WorkingSample{1, 2, 3, 4});
     FitResult out{};
-    EXPECT_EQ(fitPolynomial(nine.data(), nine.size(), 3, out), kFitTooFewSamples);
-    EXPECT_EQ(fitPolynomial(nine.data(), 5, 2, out), kFitTooFewSamples);
-    EXPECT_EQ(fitPolynomial(nine.data(), 2, 1, out), kFitTooFewSamples);
-    EXPECT_EQ(fitPolynomial(nullptr, 0, 1, out), kFitTooFewSamples);
+    EXPECT_EQ(fitPolynomial(nine.data(), nine.size(), 3, out), FitStatus::TooFewSamples);
+    EXPECT_EQ(fitPolynomial(nine.data(), 5, 2, out), FitStatus::TooFewSamples);
+    EXPECT_EQ(fitPolynomial(nine.data(), 2, 1, out), FitStatus::TooFewSamples);
+    EXPECT_EQ(fitPolynomial(nullptr, 0, 1, out), FitStatus::TooFewSamples);
 }
 
 TEST(FitPolynomial, SamplesOnOneLineAreSingular) {
     std::vector<WorkingSample> samples;
     for (int i = 0; i < 10; ++i) samples.push_back({i * 7.0, 0.0, i * 1.0, 0.0});
     FitResult out{};
-    EXPECT_EQ(fitPolynomial(samples.data(), samples.size(), 3, out), kFitSingular);
+    EXPECT_EQ(fitPolynomial(samples.data(), samples.size(), 3, out), FitStatus::Singular);
 }
 
 }  // namespace

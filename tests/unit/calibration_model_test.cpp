@@ -21,7 +21,7 @@ void expectCoefficients(const CalibrationModel& model, std::size_t first,
 TEST(CalibrationModel, ThreeSamplesGiveTheIdentityLinearModel) {
     const std::vector<WorkingSample> samples = {{0, 0, 0, 0}, {1, 0, 1, 0}, {0, 1, 0, 1}};
     CalibrationModel model;
-    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), kFitOk);
+    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), FitStatus::Ok);
     EXPECT_EQ(model.flags, kLinearFlags);
     // Linear layout: X 1, y, x, x*y then Y 1, y, x, x*y.
     expectCoefficients(model, 0, {0, 0, 1, 0, 0, 1, 0, 0}, 0.0);
@@ -35,7 +35,7 @@ TEST(CalibrationModel, FiveSamplesGiveTheLinearWorkedExample) {
         samples.push_back({x, y, 2 * x + 5, 3 * y - 1});
     }
     CalibrationModel model;
-    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), kFitOk);
+    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), FitStatus::Ok);
     EXPECT_EQ(model.flags, kLinearFlags);
     expectCoefficients(model, 0, {5, 0, 2, 0, -1, 3, 0, 0}, 1e-4);
     EXPECT_FLOAT_EQ(model.scale, 2.4494898f);
@@ -50,7 +50,7 @@ TEST(CalibrationModel, GridModelPutsXyBeforeYSquared) {
         }
     }
     CalibrationModel model;
-    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), kFitOk);
+    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), FitStatus::Ok);
     EXPECT_EQ(model.flags, kPolynomialFlags);
     // Record order: 1, y, x, x*y, y^2, x^2, y^3, x*y^2, x^2*y, x^3.
     expectCoefficients(model, 0, {1, 3, 2, 0.01, 0.02, 0, 0, 0, 0, 0}, 1e-6);
@@ -76,7 +76,7 @@ std::vector<WorkingSample> scattered(std::size_t count) {
 
 struct DegreeCase {
     std::size_t count;
-    uint8_t status;
+    FitStatus status;
     uint8_t flags;
     bool quadratic;  // a non-zero x^2 term is expected
     bool cubic;      // a non-zero cubic term is expected
@@ -84,18 +84,18 @@ struct DegreeCase {
 
 TEST(CalibrationModel, DegreeFollowsSampleCount) {
     const DegreeCase cases[] = {
-        {0, kFitTooFewSamples, 0, false, false},    {1, kFitTooFewSamples, 0, false, false},
-        {2, kFitTooFewSamples, 0, false, false},    {3, kFitOk, kLinearFlags, false, false},
-        {5, kFitOk, kLinearFlags, false, false},    {6, kFitOk, kPolynomialFlags, true, false},
-        {9, kFitOk, kPolynomialFlags, true, false}, {10, kFitOk, kPolynomialFlags, true, true},
-        {40, kFitOk, kPolynomialFlags, true, true},
+        {0, FitStatus::TooFewSamples, 0, false, false},    {1, FitStatus::TooFewSamples, 0, false, false},
+        {2, FitStatus::TooFewSamples, 0, false, false},    {3, FitStatus::Ok, kLinearFlags, false, false},
+        {5, FitStatus::Ok, kLinearFlags, false, false},    {6, FitStatus::Ok, kPolynomialFlags, true, false},
+        {9, FitStatus::Ok, kPolynomialFlags, true, false}, {10, FitStatus::Ok, kPolynomialFlags, true, true},
+        {40, FitStatus::Ok, kPolynomialFlags, true, true},
     };
     for (const DegreeCase& c : cases) {
         SCOPED_TRACE(c.count);
         const auto samples = scattered(c.count);
         CalibrationModel model;
         ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), c.status);
-        if (c.status != kFitOk) continue;
+        if (c.status != FitStatus::Ok) continue;
         EXPECT_EQ(model.flags, c.flags);
         if (c.flags == kLinearFlags) {
             EXPECT_EQ(model.coefficients[3], 0.0f);
@@ -116,9 +116,9 @@ TEST(CalibrationModel, SingularFitIsNotRetriedAtLowerDegree) {
     std::vector<WorkingSample> samples;
     for (int i = 0; i < 10; ++i) samples.push_back({i * 3.0, 0.0, i * 1.0, 1.0});
     CalibrationModel model;
-    EXPECT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), kFitSingular);
+    EXPECT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), FitStatus::Singular);
     samples.resize(6);
-    EXPECT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), kFitSingular);
+    EXPECT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), FitStatus::Singular);
 }
 
 TEST(CalibrationModel, OverflowingCoefficientsMakeANonFiniteModel) {
@@ -126,7 +126,7 @@ TEST(CalibrationModel, OverflowingCoefficientsMakeANonFiniteModel) {
     const std::vector<WorkingSample> samples = {
         {0, 0, 0, 0}, {1e-30, 0, 1e30, 0}, {0, 1e-30, 0, 1e30}};
     CalibrationModel model;
-    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), kFitOk);
+    ASSERT_EQ(buildCalibrationModel(samples.data(), samples.size(), model), FitStatus::Ok);
     EXPECT_FALSE(isFiniteModel(model));
 
     CalibrationModel finite;

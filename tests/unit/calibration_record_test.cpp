@@ -4,8 +4,15 @@
 
 #include <string>
 
+#include "calibration/calibration_record_reading.h"
+#include "controller_parameters.h"
+
 namespace touchsdk {
 namespace {
+
+// Records are read back the way the emulated screen reads them.
+using touchsdk::decodeCalibrationRecord;
+using touchsdk::DecodedCalibration;
 
 std::string hex(const uint8_t* bytes, std::size_t count) {
     static const char digits[] = "0123456789ABCDEF";
@@ -114,9 +121,7 @@ TEST(ControllerParameters, RangeLiesAtBytes16To31) {
     EXPECT_EQ(r.yBegin, 100.0f);
     EXPECT_EQ(r.yEnd, -1.0f);
 
-    ControllerParameters written;
-    written.setRange(r);
-    EXPECT_EQ(written.bytes(), bytes);
+    EXPECT_EQ(tsdemu::controllerParametersWithRange(r).bytes(), bytes);
 }
 
 }  // namespace

@@ -4,14 +4,10 @@
 // node (one report per read, hang-up when the peer closes), report
 // builders and process-wide measurements.
 
-#include <dirent.h>
 #include <sys/socket.h>
-#include <time.h>
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +15,8 @@
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
+#include "eventually.h"
+#include "thread_list.h"
 
 namespace touchsdk::testing {
 
@@ -64,45 +62,10 @@ inline std::vector<uint8_t> contactReport(uint8_t reportId, uint16_t x, uint16_t
     return report;
 }
 
-inline double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+// The library's threads (named tsd-*) alive now. Counting all threads would
+// also count a sanitizer's helper, which starts late.
+inline int threadCount() { return static_cast<int>(tsdtest::libraryThreads().size()); }
 
-// CPU share of one core the whole process used over `span`.
-inline double cpuShareOver(std::chrono::milliseconds span) {
-    const double before = processCpuSeconds();
-    std::this_thread::sleep_for(span);
-    return (processCpuSeconds() - before) / (static_cast<double>(span.count()) / 1000.0);
-}
-
-// Threads named tsd-*: the library's and the tests' own workers. Counting
-// all threads would also count a sanitizer's helper, which starts late.
-inline int threadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] == '.') continue;
-            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-            std::string name;
-            std::getline(comm, name);
-            count += name.rfind("tsd-", 0) == 0 ? 1 : 0;
-        }
-        closedir(dir);
-    }
-    return count;
-}
-
-// Waits for `done` with a generous bound; never used to judge speed.
-inline bool eventually(const std::function<bool()>& done,
-                       std::chrono::milliseconds bound = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using tsdtest::eventually;
 
 }  // namespace touchsdk::testing

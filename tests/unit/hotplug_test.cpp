@@ -1,41 +1,56 @@
 #include "device/hotplug.h"
 
 #include <dirent.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "eventually.h"
+#include "thread_list.h"
 
 namespace touchsdk {
 namespace {
 
 TEST(HotplugActions, OnlyAddAndRemoveHaveCodes) {
-    EXPECT_EQ(actionCode("add"), 0);
-    EXPECT_EQ(actionCode("remove"), 1);
-    EXPECT_EQ(actionCode("change"), -1);
-    EXPECT_EQ(actionCode("added"), -1);
-    EXPECT_EQ(actionCode(""), -1);
-    EXPECT_EQ(actionCode(nullptr), -1);
+    EXPECT_EQ(actionCode("add"), std::optional<uint32_t>(TSD_ACTION_ADD));
+    EXPECT_EQ(actionCode("remove"), std::optional<uint32_t>(TSD_ACTION_REMOVE));
+    for (const char* other : {"change", "added", ""}) EXPECT_FALSE(actionCode(other)) << other;
+    EXPECT_FALSE(actionCode(nullptr));
 }
 
-// Thread ids of this process, read through a directory opened beforehand so
-// that reading needs no new descriptor.
-std::set<std::string> threadIds(DIR* tasks) {
-    ::rewinddir(tasks);
-    std::set<std::string> ids;
-    while (const dirent* entry = ::readdir(tasks)) {
-        if (entry->d_name[0] != '.') ids.insert(entry->d_name);
+// Every poll outcome either does work, sleeps again or ends the watcher: a
+// socket that only hangs up must not make it poll again at once for ever.
+TEST(HotplugWatcher, EachPollResultLeadsToWorkSleepOrTheEnd) {
+    struct Case {
+        short monitor;
+        short wake;
+        WatchStep step;
+    };
+    const Case cases[] = {
+        {POLLIN, 0, WatchStep::Receive},
+        {POLLERR, 0, WatchStep::Receive},  // lost events: the receive clears it
+        {POLLIN | POLLERR, 0, WatchStep::Receive},
+        {POLLHUP, 0, WatchStep::Stop},
+        {POLLIN | POLLHUP, 0, WatchStep::Stop},
+        {POLLNVAL, 0, WatchStep::Stop},
+        {0, POLLIN, WatchStep::Stop},
+        {POLLIN, POLLIN, WatchStep::Stop},  // the stop wins over pending events
+        {0, 0, WatchStep::Wait},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(nextWatchStep(c.monitor, c.wake), c.step)
+            << "monitor " << c.monitor << ", wake " << c.wake;
     }
-    return ids;
 }
 
 bool anyStillListed(DIR* tasks, const std::set<std::string>& ids) {
-    const std::set<std::string> now = threadIds(tasks);
+    const std::set<std::string> now = tsdtest::threadIds(tasks);
     for (const std::string& id : ids) {
         if (now.count(id) != 0) return true;
     }
@@ -64,7 +79,7 @@ TEST(HotplugWatcher, MonitorThatCannotBeSetUp) {
     TsdDeleteTouchScreenNotification(warmUp);
     DIR* tasks = ::opendir("/proc/self/task");
     ASSERT_NE(tasks, nullptr);
-    const std::set<std::string> before = threadIds(tasks);
+    const std::set<std::string> before = tsdtest::threadIds(tasks);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit tight = saved;
@@ -75,14 +90,10 @@ TEST(HotplugWatcher, MonitorThatCannotBeSetUp) {
     const TsdResult created = TsdCreateTouchScreenNotificationA(&handle, nullptr, nullptr);
     // The watcher existed when the create returned; it may be gone already.
     std::set<std::string> started;
-    for (const std::string& id : threadIds(tasks)) {
+    for (const std::string& id : tsdtest::threadIds(tasks)) {
         if (before.count(id) == 0) started.insert(id);
     }
-    bool ended = false;
-    for (int i = 0; i < 2000 && !ended; ++i) {
-        ended = !anyStillListed(tasks, started);
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    const bool ended = tsdtest::eventually([&] { return !anyStillListed(tasks, started); });
     for (int fd : fillers) ::close(fd);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
     ::closedir(tasks);

@@ -56,10 +56,10 @@ CallbackSlot slotOf(Callback callback, Calls& calls) {
 class ReportDecoding : public ::testing::Test {
 protected:
     ReportDecoding() {
-        slots.fill(0, slotOf(onDiagnosis, calls));
-        slots.fill(1, slotOf(onPoint<0x34>, calls));
-        slots.fill(2, slotOf(onPoint<0x36>, calls));
-        slots.fill(3, slotOf(onKey, calls));
+        EXPECT_TRUE(slots.fill(0, slotOf(onDiagnosis, calls)));
+        EXPECT_TRUE(slots.fill(1, slotOf(onPoint<0x34>, calls)));
+        EXPECT_TRUE(slots.fill(2, slotOf(onPoint<0x36>, calls)));
+        EXPECT_TRUE(slots.fill(3, slotOf(onKey, calls)));
     }
     void decode(const std::vector<uint8_t>& packet) {
         dispatchPacket(packet.data(), static_cast<uint32_t>(packet.size()), slots);
@@ -176,9 +176,9 @@ TEST_F(ReportDecoding, TruncatedReportsAndWhatFollowsAreDropped) {
                                "36 05 01 00 00 00 00 00 00 00 00", "38 01 01 37 38 02 01"}) {
         Calls fresh;
         slots.clearAll(false);
-        slots.fill(0, slotOf(onDiagnosis, fresh));
-        slots.fill(2, slotOf(onPoint<0x36>, fresh));
-        slots.fill(3, slotOf(onKey, fresh));
+        ASSERT_TRUE(slots.fill(0, slotOf(onDiagnosis, fresh)));
+        ASSERT_TRUE(slots.fill(2, slotOf(onPoint<0x36>, fresh)));
+        ASSERT_TRUE(slots.fill(3, slotOf(onKey, fresh)));
         decode(hex(packet));
         EXPECT_TRUE(fresh.diagnoses.empty() && fresh.points.empty()) << packet;
         EXPECT_LE(fresh.keys.size(), 1u) << packet;
@@ -186,7 +186,7 @@ TEST_F(ReportDecoding, TruncatedReportsAndWhatFollowsAreDropped) {
 }
 
 TEST_F(ReportDecoding, UnregisteredKindIsConsumedAndLaterReportsStillDecoded) {
-    slots.clear(2, false);
+    ASSERT_TRUE(slots.clear(2, false));
     // A touch report whose payload holds 38 bytes, then a virtual key.
     decode(hex("36 05 38 38 38 38 38 38 38 38 38"
                "   00 00 00 00 00 00 00 00 00 00"

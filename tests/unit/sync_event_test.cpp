@@ -1,10 +1,14 @@
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
+
+#include "eventually.h"
+#include "thread_list.h"
 
 namespace touchsdk {
 namespace {
@@ -17,11 +21,20 @@ TEST(SyncEvent, SeveralSetsBeforeOneWaitCountAsOne) {
     EXPECT_FALSE(event.isSet());
 
     std::atomic<bool> returned{false};
+    std::mutex idLock;
+    std::string waiterId;
     std::thread waiter([&] {
+        {
+            std::lock_guard<std::mutex> lock(idLock);
+            waiterId = tsdtest::currentThreadId();
+        }
         event.wait();
         returned = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(tsdtest::eventually([&] {
+        std::lock_guard<std::mutex> lock(idLock);
+        return returned || (!waiterId.empty() && tsdtest::threadAsleep(waiterId));
+    }));
     EXPECT_FALSE(returned) << "the second wait consumed a signal that was already used";
     event.set();
     waiter.join();

@@ -1,4 +1,4 @@
-#include "touch/worker_thread.h"
+#include "common/worker_thread.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -6,8 +6,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "delivery_test_support.h"
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
+#include "eventually.h"
+#include "thread_list.h"
 
 namespace touchsdk {
 namespace {
@@ -26,29 +27,32 @@ void recordRun(void* argument) {
     pthread_getname_np(pthread_self(), probe->name, sizeof probe->name);
 }
 
+// The test's own workers, named apart from the library's threads.
+int workerCount() { return static_cast<int>(tsdtest::threadsNamed("test-worker").size()); }
+
 // Threads joined by an earlier test may linger in /proc for a moment
 // (qemu-user): counting starts once they are gone.
 int settledThreadCount() {
-    EXPECT_TRUE(testing::eventually([] { return testing::threadCount() == 0; }));
-    return testing::threadCount();
+    EXPECT_TRUE(tsdtest::eventually([] { return workerCount() == 0; }));
+    return workerCount();
 }
 
 TEST(WorkerThread, NeverResumedThreadNeverRunsAndIsReleased) {
     const int before = settledThreadCount();
     Probe probe;
     {
-        auto thread = WorkerThread::create(recordRun, &probe, "tsd-test");
+        auto thread = WorkerThread::create(recordRun, &probe, "test-worker");
         ASSERT_NE(thread, nullptr);
-        EXPECT_EQ(testing::threadCount(), before + 1) << "create returns with the thread parked";
+        EXPECT_EQ(workerCount(), before + 1) << "create returns with the thread parked";
     }
     EXPECT_EQ(probe.runs, 0);
     // A joined thread may linger in /proc for a moment (qemu-user).
-    EXPECT_TRUE(testing::eventually([&] { return testing::threadCount() == before; }));
+    EXPECT_TRUE(tsdtest::eventually([&] { return workerCount() == before; }));
 }
 
 TEST(WorkerThread, ResumeRunsTheEntryOnceWithTheRecordFilledInLate) {
     Probe probe;
-    auto thread = WorkerThread::create(recordRun, &probe, "tsd-test");
+    auto thread = WorkerThread::create(recordRun, &probe, "test-worker");
     ASSERT_NE(thread, nullptr);
     probe.self = thread.get();
     thread->resume();
@@ -57,18 +61,18 @@ TEST(WorkerThread, ResumeRunsTheEntryOnceWithTheRecordFilledInLate) {
     EXPECT_EQ(probe.runs, 1);
     EXPECT_TRUE(probe.wasCurrent);
     EXPECT_FALSE(thread->isCurrent());
-    EXPECT_STREQ(probe.name, "tsd-test");
+    EXPECT_STREQ(probe.name, "test-worker");
 }
 
 TEST(WorkerThread, NullEntryEndsOnceResumed) {
     const int before = settledThreadCount();
-    auto thread = WorkerThread::create(nullptr, nullptr, "tsd-test");
+    auto thread = WorkerThread::create(nullptr, nullptr, "test-worker");
     ASSERT_NE(thread, nullptr);
     thread->resume();
     thread->join();
     thread->join();  // a second join is harmless
     thread.reset();
-    EXPECT_TRUE(testing::eventually([&] { return testing::threadCount() == before; }));
+    EXPECT_TRUE(tsdtest::eventually([&] { return workerCount() == before; }));
 }
 
 TEST(WorkerThread, DestroyingAResumedThreadWaitsForItsEntry) {
@@ -84,7 +88,7 @@ TEST(WorkerThread, DestroyingAResumedThreadWaitsForItsEntry) {
             a->release->wait();
             *a->finished = true;
         },
-        &args, "tsd-test");
+        &args, "test-worker");
     ASSERT_NE(thread, nullptr);
     thread->resume();
     release.set();

@@ -1,4 +1,4 @@
-#include "touch/sync_event.h"
+#include "common/sync_event.h"
 
 #include <new>
 

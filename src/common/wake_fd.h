@@ -4,8 +4,9 @@
 
 namespace touchsdk {
 
-// An eventfd that a thread polls beside its device descriptor, so that a
-// stop reaches a thread blocked in poll() at once, with no time-out.
+// An eventfd that a thread polls beside the descriptor it waits on, so that
+// a stop reaches a thread blocked in poll() at once, with no time-out. It is
+// how every library thread that waits on a descriptor is stopped.
 // Invalid when the process is out of descriptors.
 UniqueFd makeWakeFd();
 // Makes the descriptor readable; it stays readable, since nobody drains it.

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <pthread.h>
+
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace touchsdk {
 
@@ -12,15 +14,23 @@ namespace touchsdk {
 // lets the owner hand the thread a pointer to an argument record it has not
 // filled in yet. Destroying a thread that was never resumed releases it
 // without ever running the entry function; destroying a resumed thread
-// joins it, so the owner stops it first.
+// joins it, so the owner stops it first. Destroyed on the thread itself (an
+// owner freed from its own callback), it lets the thread go instead: the
+// entry function must then touch nothing of its owner once it returns to it.
+// Every library thread is one of these: tsd-hotplug, tsd-dispatch and
+// tsd-reader.
 class WorkerThread {
 public:
     using Entry = void (*)(void* argument);
 
     // `name` (at most 15 characters, static storage) shows in ps and
-    // debuggers. Null when the system refuses a thread or memory.
-    static std::unique_ptr<WorkerThread> create(Entry entry, void* argument,
-                                                const char* name) noexcept;
+    // debuggers. `stackBytes` 0 gives the process's default stack (the
+    // stack limit, 8 MiB on most systems), which a thread that runs the
+    // application's code keeps; a thread that runs only the library's own
+    // code asks for less, raised to the system's minimum. Null when the
+    // system refuses a thread or memory.
+    static std::unique_ptr<WorkerThread> create(Entry entry, void* argument, const char* name,
+                                                std::size_t stackBytes = 0) noexcept;
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
@@ -33,6 +43,7 @@ public:
 
 private:
     WorkerThread(Entry entry, void* argument, const char* name);
+    static void* start(void* self);
     void run();
     bool awaitRelease();
 
@@ -44,7 +55,8 @@ private:
     bool started_ = false;             // guarded by mutex_
     bool released_ = false;            // guarded by mutex_
     bool cancelled_ = false;           // guarded by mutex_
-    std::thread thread_;               // set before run() is released
+    pthread_t thread_{};               // set before run() is released
+    bool joinable_ = false;            // set before resume(), cleared after join
 };
 
 }  // namespace touchsdk

@@ -1,0 +1,193 @@
+#include "library_screen.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "calibration/calibration_commands.h"
+
+namespace tsdcal {
+namespace {
+
+// How often, while waiting, the screen's presence is looked at.
+constexpr int kPresenceCheckMs = 1000;
+
+void collectFirst(void* context, const char* syspath, const wchar_t*) {
+    auto* found = static_cast<std::string*>(context);
+    if (found->empty() && syspath != nullptr) *found = syspath;
+}
+
+std::string devnodeOf(const std::string& syspath) {
+    return "/dev/" + syspath.substr(syspath.find_last_of('/') + 1);
+}
+
+// The library only says "failure"; a person needs to know it is access.
+std::string accessProblem(const std::string& syspath) {
+    const std::string node = devnodeOf(syspath);
+    if (::access(node.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
+    return "permission denied on " + node +
+           ": install the udev rule of touchsdk (uaccess for the seat's user) or run as a "
+           "member of the group that owns the node";
+}
+
+}  // namespace
+
+int64_t steadyNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::unique_ptr<LibraryScreen> LibraryScreen::open(const std::string& syspath, std::string& error) {
+    std::unique_ptr<LibraryScreen> screen(new LibraryScreen());
+    screen->syspath_ = syspath;
+    if (syspath.empty()) TsdEnumTouchScreensA(collectFirst, &screen->syspath_);
+    if (screen->syspath_.empty()) {
+        error = "no touch screen found";
+        return nullptr;
+    }
+    if (!screen->start(error)) return nullptr;
+    return screen;
+}
+
+bool LibraryScreen::start(std::string& error) {
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) {
+        error = std::string("eventfd: ") + std::strerror(errno);
+        return false;
+    }
+    if (TsdOpenTouchScreenA(syspath_.c_str(), &handle_) != TSD_OK) {
+        const std::string denied = accessProblem(syspath_);
+        error = denied.empty() ? "cannot open the touch screen " + syspath_ : denied;
+        return false;
+    }
+    touchsdk::ControllerParameters parameters;
+    if (!touchsdk::readControllerParameters(handle_, parameters)) {
+        error = "the screen does not answer (reading its coordinate range failed)";
+        return false;
+    }
+    range_ = parameters.range();
+    if (range_.xBegin == range_.xEnd || range_.yBegin == range_.yEnd) {
+        error = "the screen reports an empty coordinate range";
+        return false;
+    }
+    if (TsdCreateTouchScreenNotificationA(&notification_, onDevice, this) != TSD_OK ||
+        TsdCreateCallbackManager(&manager_, handle_) != TSD_OK ||
+        TsdRegisterRawtouchCallback(manager_, onRaw, this) != TSD_OK ||
+        TsdRegisterTouchCallback(manager_, onTouch, this) != TSD_OK) {
+        error = "cannot receive touches from the screen";
+        return false;
+    }
+    return true;
+}
+
+LibraryScreen::~LibraryScreen() {
+    // Callbacks stop before the queue they fill goes away.
+    if (manager_ != nullptr) TsdDeleteCallbackManager(manager_);
+    if (notification_ != nullptr) TsdDeleteTouchScreenNotification(notification_);
+    if (handle_ != nullptr) TsdCloseTouchScreen(handle_);
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+bool LibraryScreen::preview(const touchsdk::CalibrationRange& caller,
+                            const std::vector<CalibrationPoint>& points) {
+    return TsdCalibrationFullScreenPreview(handle_, caller.xBegin, caller.xEnd, caller.yBegin,
+                                           caller.yEnd, points.data(),
+                                           static_cast<uint32_t>(points.size())) == TSD_OK;
+}
+
+bool LibraryScreen::apply() { return TsdCalibrationApplyPreview(handle_) == TSD_OK; }
+bool LibraryScreen::cancel() { return TsdCalibrationCancelPreview(handle_) == TSD_OK; }
+
+std::deque<TouchSample> LibraryScreen::take(bool& gone) {
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
+    std::lock_guard<std::mutex> lock(mutex_);
+    gone = gone_;
+    std::deque<TouchSample> out;
+    out.swap(queue_);
+    return out;
+}
+
+bool LibraryScreen::present() const { return ::access(syspath_.c_str(), F_OK) == 0; }
+
+void LibraryScreen::wake() {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+}
+
+void LibraryScreen::push(const TouchPoint& point, bool raw) {
+    TouchSample sample;
+    sample.raw = raw;
+    sample.down = point.state != 0;
+    sample.id = point.id;
+    sample.x = point.x;
+    sample.y = point.y;
+    sample.ms = steadyNowMs();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(sample);
+    }
+    wake();
+}
+
+void LibraryScreen::onTouch(void* context, TouchPoint* point) {
+    static_cast<LibraryScreen*>(context)->push(*point, false);
+}
+
+void LibraryScreen::onRaw(void* context, TouchPoint* point) {
+    static_cast<LibraryScreen*>(context)->push(*point, true);
+}
+
+// Device paths come without the "/sys" prefix of the syspath.
+void LibraryScreen::onDevice(void* context, uint32_t action, const char* devicePath) {
+    auto* self = static_cast<LibraryScreen*>(context);
+    if (action != TSD_ACTION_REMOVE || devicePath == nullptr) return;
+    const std::string path = devicePath;
+    const std::string& ours = self->syspath_;
+    if (ours.size() < path.size() || ours.compare(ours.size() - path.size(), path.size(), path) != 0) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->gone_ = true;
+    }
+    self->wake();
+}
+
+int64_t EventLoop::nowMs() const { return steadyNowMs(); }
+
+InputEvent EventLoop::next(int64_t deadlineMs) {
+    for (;;) {
+        if (signals_.take()) return {InputEvent::Kind::kSignal, {}};
+        if (display_.stopRequested()) return {InputEvent::Kind::kEscape, {}};
+        if (!pending_.empty()) {
+            InputEvent event{InputEvent::Kind::kTouch, pending_.front()};
+            pending_.pop_front();
+            return event;
+        }
+        if (gone_) return {InputEvent::Kind::kScreenGone, {}};
+        const int64_t left = deadlineMs - nowMs();
+        if (left <= 0) return {InputEvent::Kind::kTimedOut, {}};
+        int wait = static_cast<int>(std::min<int64_t>(left, kPresenceCheckMs));
+        if (display_.pumpIntervalMs() >= 0) wait = std::min(wait, display_.pumpIntervalMs());
+        pollfd fds[3] = {{screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0},
+                         {display_.inputFd(), POLLIN, 0}};
+        ::poll(fds, display_.inputFd() >= 0 ? 3 : 2, wait);
+        if ((fds[0].revents & POLLIN) != 0) {
+            std::deque<TouchSample> arrived = screen_.take(gone_);
+            pending_.insert(pending_.end(), arrived.begin(), arrived.end());
+        }
+        if (nowMs() - lastPresenceCheckMs_ >= kPresenceCheckMs) {
+            lastPresenceCheckMs_ = nowMs();
+            if (!screen_.present()) gone_ = true;
+        }
+    }
+}
+
+}  // namespace tsdcal

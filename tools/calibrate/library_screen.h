@@ -1,0 +1,81 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "display.h"
+#include "input.h"
+#include "signals.h"
+
+namespace tsdcal {
+
+// The screen reached through the library: its calibration operations, and
+// its touches from both callbacks: raw (the samples calibration is fitted
+// on, unbiased by any calibration in force) and calibrated (where a touch
+// lands under the preview).
+class LibraryScreen : public ScreenControl {
+public:
+    // Opens `syspath`, or the first screen found when it is empty; null with
+    // `error` set when there is none or it cannot be used.
+    static std::unique_ptr<LibraryScreen> open(const std::string& syspath, std::string& error);
+    ~LibraryScreen() override;
+    LibraryScreen(const LibraryScreen&) = delete;
+    LibraryScreen& operator=(const LibraryScreen&) = delete;
+
+    const std::string& syspath() const { return syspath_; }
+    touchsdk::CalibrationRange range() const override { return range_; }
+    bool preview(const touchsdk::CalibrationRange& caller,
+                 const std::vector<CalibrationPoint>& points) override;
+    bool apply() override;
+    bool cancel() override;
+
+    // Becomes readable when a touch is queued or the screen goes away.
+    int fd() const { return wakeFd_; }
+    // Takes the queued touches; `gone` becomes true once the screen left.
+    std::deque<TouchSample> take(bool& gone);
+    // Whether the device is still there: the hot-plug notification may be
+    // late or lost (a monitor that cannot see the removal).
+    bool present() const;
+
+private:
+    LibraryScreen() = default;
+    bool start(std::string& error);
+    void push(const TouchPoint& point, bool raw);
+    void wake();
+    static void onTouch(void* context, TouchPoint* point);
+    static void onRaw(void* context, TouchPoint* point);
+    static void onDevice(void* context, uint32_t action, const char* devicePath);
+
+    std::string syspath_;
+    TouchScreenHandle handle_ = nullptr;
+    CallbackManagerHandle manager_ = nullptr;
+    NotificationHandle notification_ = nullptr;
+    touchsdk::CalibrationRange range_;
+    int wakeFd_ = -1;
+    std::mutex mutex_;
+    std::deque<TouchSample> queue_;  // guarded by mutex_
+    bool gone_ = false;              // guarded by mutex_
+};
+
+// Waits for the screen's touches, the display's keys and stop signals.
+class EventLoop : public Input {
+public:
+    EventLoop(LibraryScreen& screen, Display& display, SignalPipe& signals)
+        : screen_(screen), display_(display), signals_(signals) {}
+    int64_t nowMs() const override;
+    InputEvent next(int64_t deadlineMs) override;
+
+private:
+    LibraryScreen& screen_;
+    Display& display_;
+    SignalPipe& signals_;
+    std::deque<TouchSample> pending_;
+    bool gone_ = false;
+    int64_t lastPresenceCheckMs_ = 0;
+};
+
+int64_t steadyNowMs();
+
+}  // namespace tsdcal

@@ -1,0 +1,348 @@
+#!/usr/bin/python3
+"""tsd-calibrate run as a person would, against an emulated screen whose
+sensor is warped, with a scripted finger that touches what the program shows.
+
+The outer run starts one `tsd-emulate --warp typical --control FIFO` per
+scenario with this script (in --inner mode) as the program under it; the
+inner run starts tsd-calibrate and the touch probe, reads the targets the
+calibrator announces (--verbose, JSON Lines), touches their true positions
+through the FIFO and checks exit codes, messages, frames and, through the
+library (the probe), what the screen applies afterwards.
+
+Program paths are shell words, so that a board's CI can put a qemu prefix in
+front: --emulate 'qemu-arm ... tsd-emulate'.
+"""
+import argparse
+import json
+import math
+import os
+import shlex
+import signal
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+TARGET_CENTRE = (0xFF, 0x20, 0x20)
+SCENARIOS = ["keep9", "keep16", "timeout", "sigterm", "bad-input"]
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---- Pictures -------------------------------------------------------------
+
+def read_png(path):
+    """Width, height and a pixel function of an 8-bit RGB PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", f"{path}: not a PNG")
+    at, idat, width, height = 8, b"", 0, 0
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        crc = struct.unpack(">I", data[at + 8 + length:at + 12 + length])[0]
+        check(zlib.crc32(kind + body) == crc, f"{path}: bad CRC in {kind}")
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            check((depth, colour) == (8, 2), f"{path}: not 8-bit RGB")
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * 3 + 1
+    check(len(raw) == stride * height, f"{path}: wrong amount of pixel data")
+
+    def pixel(x, y):
+        o = y * stride + 1 + x * 3
+        return tuple(raw[o:o + 3])
+    return width, height, pixel
+
+
+def check_target_frame(event):
+    """The frame shows the target's centre where the program says, and
+    nowhere else."""
+    width, height, pixel = read_png(event["frame"])
+    x, y = (int(math.floor(v)) for v in event["display"])
+    check(pixel(x, y) == TARGET_CENTRE, f"{event['frame']}: no target centre at {x},{y}")
+    centre = [(i, j) for j in range(height) for i in range(width) if pixel(i, j) == TARGET_CENTRE]
+    check(len(centre) == 9 and all(abs(i - x) <= 1 and abs(j - y) <= 1 for i, j in centre),
+          f"{event['frame']}: target centre pixels elsewhere too")
+
+
+# ---- The scripted finger -------------------------------------------------
+
+class Finger:
+    def __init__(self, fifo):
+        self.fifo = open(fifo, "w")
+
+    def send(self, *lines):
+        self.fifo.write("".join(line + "\n" for line in lines))
+        self.fifo.flush()
+
+    def tap(self, x, y, samples=7):
+        # A resting finger trembles by a unit or so.
+        jitter = [(0, 0), (1, 0), (0, -1), (-1, 1), (0, 1), (1, -1), (0, 0)]
+        lines = [f"touch 0 1 {x + jitter[i % 7][0]:.2f} {y + jitter[i % 7][1]:.2f}"
+                 for i in range(samples)]
+        self.send(*lines, "lift 0 1")
+
+
+class Screen:
+    """The emulated screen's geometry as the calibrator announced it."""
+
+    def __init__(self, event):
+        self.x0, self.x1, self.y0, self.y1 = event["range"]
+        self.ax, self.ay, self.aw, self.ah = event["area"]
+
+    def true_position(self, display):
+        """Display pixels to the screen's true units: the panel covers the
+        output area edge to edge."""
+        dx, dy = display
+        return (self.x0 + (dx - self.ax) / self.aw * (self.x1 - self.x0),
+                self.y0 + (dy - self.ay) / self.ah * (self.y1 - self.y0))
+
+    def view_position(self, x, y):
+        return ((x - self.x0) / (self.x1 - self.x0) * self.aw,
+                (y - self.y0) / (self.y1 - self.y0) * self.ah)
+
+
+class Calibrator:
+    def __init__(self, args, options, work):
+        self.command = shlex.split(args.calibrate) + [
+            "--backend", "image", "--output", work, "--verbose"] + options
+        self.process = subprocess.Popen(self.command, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, text=True)
+        self.events = []
+
+    def next_event(self):
+        line = self.process.stdout.readline()
+        if not line:
+            return None
+        event = json.loads(line)
+        self.events.append(event)
+        return event
+
+    def finish(self, timeout=60):
+        out, err = self.process.communicate(timeout=timeout)
+        for line in out.splitlines():
+            self.events.append(json.loads(line))
+        return self.process.returncode, err
+
+
+
+
+def probe(args, finger, screen, positions):
+    """What the library delivers for a touch at each display position: the
+    touch (calibration in force applied) and the raw touch, screen units."""
+    probe = subprocess.Popen(shlex.split(args.probe) + [str(len(positions)), "30"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    ready = probe.stdout.readline().strip()
+    if ready != "ready":
+        raise Failure(f"the probe did not start: {ready!r} {probe.stderr.read()!r}")
+    pairs = []
+    for display in positions:
+        x, y = screen.true_position(display)
+        finger.send(f"touch 0 1 {x:.2f} {y:.2f}", "lift 0 1")
+        seen = {}
+        while len(seen) < 2:
+            line = probe.stdout.readline()
+            if not line:
+                raise Failure(f"the probe ended early ({probe.wait()}): {probe.stderr.read()!r}")
+            kind, state, px, py = line.split()
+            if state == "1":
+                seen[kind] = (float(px), float(py))
+        pairs.append((seen["touch"], seen["raw"]))
+    check(probe.wait(30) == 0, "the probe missed touches")
+    return pairs
+
+
+# ---- Driving the calibrator ----------------------------------------------
+
+def drive(cal, finger, until, misclicks=(), double_taps=()):
+    """Touches every target the calibrator shows until an event of kind
+    `until` (or the end). A misclick goes to the position of another target
+    first; a double tap repeats the previous touch at once."""
+    screen = None
+    targets = {}
+    misclicked, doubled = set(), set()
+    previous = None
+    while True:
+        event = cal.next_event()
+        if event is None:
+            return screen, None
+        kind = event["event"]
+        if kind == "screen":
+            screen = Screen(event)
+        if kind == until or (until == "preview-on" and kind == "preview" and event["state"] == "on"):
+            return screen, event
+        if kind != "target":
+            continue
+        check_target_frame(event)
+        key = (event["phase"], event["index"])
+        targets[key] = event
+        index = event["index"]
+        if event["phase"] == "calibrate" and index in misclicks and index not in misclicked:
+            misclicked.add(index)
+            wrong = (event["display"][0], event["display"][1] + 0.3 * screen.ah)
+            finger.tap(*screen.true_position(wrong))
+            continue
+        if event["phase"] == "calibrate" and index in double_taps and index not in doubled:
+            doubled.add(index)
+            finger.tap(*previous)
+            continue
+        previous = screen.true_position(event["display"])
+        finger.tap(*previous)
+
+
+def scenario_keep(args, finger, points, work):
+    cal = Calibrator(args, ["--points", str(points), "--threshold", "1",
+                            "--report", os.path.join(work, "report.txt")], work)
+    misclicks = (4,) if points == 16 else ()
+    double_taps = (2,) if points == 16 else ()
+    screen, verified = drive(cal, finger, "verified", misclicks, double_taps)
+    check(verified is not None and verified["passed"], f"verification failed: {verified}")
+    buttons = {}
+    while len(buttons) < 2:
+        event = cal.next_event()
+        buttons[event["name"]] = event
+    check(set(buttons) == {"keep", "cancel"}, f"buttons {set(buttons)}")
+    finger.tap(*screen.true_position(buttons["keep"]["display"]))
+    code, err = cal.finish()
+    check(code == 0, f"exit {code}: {err}")
+    rejected = [(e["index"], e["reason"]) for e in cal.events if e["event"] == "rejected"]
+    expected = [(i, "misclick") for i in misclicks] + [(i, "double-tap") for i in double_taps]
+    check(sorted(rejected) == sorted(expected), f"rejected {rejected}, expected {expected}")
+    accepted = [e["index"] for e in cal.events if e["event"] == "accepted"]
+    check(accepted == list(range(points)), f"accepted {accepted}")
+
+    # The kept calibration, through the library, at every target of the grid.
+    grid = [e for e in cal.events if e["event"] == "target" and e["phase"] == "calibrate"]
+    grid = list({e["index"]: e for e in grid}.values())
+    worst = 0.0
+    for event, (touch, raw) in zip(grid, probe(args, finger, screen, [e["display"] for e in grid])):
+        worst = max(worst, math.dist(screen.view_position(*touch), event["at"]))
+        check(touch != raw, "the kept calibration is not in force")
+    check(worst <= 1.0, f"a delivered touch lies {worst:.2f} px from its target")
+    check(os.path.getsize(os.path.join(work, "report.svg")) > 0, "no report picture")
+    return f"largest error after keeping {worst:.2f} px"
+
+
+def assert_out_of_preview(args, finger, screen):
+    [(touch, raw)] = probe(args, finger, screen, [(screen.ax + screen.aw * 0.8, screen.ay + screen.ah * 0.2)])
+    check(touch == raw, f"the screen still applies a calibration: touch {touch}, raw {raw}")
+
+
+def scenario_timeout(args, finger, work):
+    cal = Calibrator(args, ["--timeout", "2"], work)
+    started = time.monotonic()
+    screen, preview = drive(cal, finger, "preview-on")
+    check(preview is not None, "no preview")
+    code, err = cal.finish()
+    check(code == 2 and "no touch for 2 s" in err, f"exit {code}: {err}")
+    check(time.monotonic() - started < 30, "the time-out took too long")
+    check(any(e["event"] == "preview" and e["state"] == "cancelled" for e in cal.events),
+          "preview not cancelled")
+    assert_out_of_preview(args, finger, screen)
+    return "time-out: exit 2, preview off"
+
+
+def scenario_sigterm(args, finger, work):
+    cal = Calibrator(args, [], work)
+    screen, preview = drive(cal, finger, "preview-on")
+    check(preview is not None, "no preview")
+    cal.process.send_signal(signal.SIGTERM)
+    code, err = cal.finish()
+    check(code == 2 and "signal" in err, f"exit {code}: {err}")
+    assert_out_of_preview(args, finger, screen)
+    return "SIGTERM: exit 2, preview off"
+
+
+def expect_failure(args, options, work, words):
+    cal = Calibrator(args, options, work)
+    code, err = cal.finish()
+    check(code == 1, f"{options}: exit {code}, expected 1: {err}")
+    check(all(w in err for w in words), f"{options}: unclear message: {err!r}")
+
+
+def scenario_bad_input(args, finger, work):
+    expect_failure(args, ["--points", "7"], work, ["--points", "4, 5, 9, 16 or 25", "7"])
+    expect_failure(args, ["--geometry", "640x480+200+0", "--image-size", "800x480"], work,
+                   ["640x480+200+0", "inside the display", "800x480"])
+    expect_failure(args, ["--rotate", "45"], work, ["--rotate", "45"])
+
+    # Unplugged during the check, with the preview on.
+    cal = Calibrator(args, [], work)
+    screen, preview = drive(cal, finger, "preview-on")
+    check(preview is not None, "no preview")
+    finger.send("unplug 0")
+    code, err = cal.finish()
+    check(code == 1 and "went away" in err, f"unplugged: exit {code}: {err}")
+    expect_failure(args, [], work, ["no touch screen"])
+    finger.send("plug 0")
+    time.sleep(0.5)
+    assert_out_of_preview(args, finger, screen)
+    return "bad input: exit 1 with a clear message each time"
+
+
+def inner(args):
+    work = os.path.join(args.work, args.inner)
+    os.makedirs(work, exist_ok=True)
+    finger = Finger(args.fifo)
+    if args.inner in ("keep9", "keep16"):
+        result = scenario_keep(args, finger, int(args.inner[4:]), work)
+    elif args.inner == "timeout":
+        result = scenario_timeout(args, finger, work)
+    elif args.inner == "sigterm":
+        result = scenario_sigterm(args, finger, work)
+    else:
+        result = scenario_bad_input(args, finger, work)
+    print(f"{args.inner}: {result}")
+
+
+def outer(args):
+    failed = []
+    for name in args.scenarios or SCENARIOS:
+        fifo = os.path.join(args.work, f"control-{name}")
+        command = shlex.split(args.emulate) + [
+            "--warp", "typical", "--control", fifo, "--", sys.executable, os.path.abspath(__file__),
+            "--inner", name, "--fifo", fifo, "--work", args.work,
+            "--calibrate", args.calibrate, "--probe", args.probe]
+        result = subprocess.run(command, timeout=300)
+        if result.returncode != 0:
+            failed.append(name)
+    if failed:
+        print("failed: " + ", ".join(failed))
+        sys.exit(1)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--emulate")
+    parser.add_argument("--calibrate", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--inner")
+    parser.add_argument("--fifo")
+    parser.add_argument("scenarios", nargs="*")
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+    if not args.inner:
+        outer(args)
+        return
+    try:
+        inner(args)
+    except Failure as failure:
+        print(f"{args.inner}: FAILED: {failure}")
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()
