@@ -24,7 +24,6 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -94,9 +93,8 @@ bool parseText(const std::string& arg, const char* value, Options& options) {
     return true;
 }
 
-// Options that take a value; false when the value is bad.
-bool parseValue(const std::string& arg, const char* value, Options& options) {
-    if (parseText(arg, value, options)) return true;
+// Options whose value is checked; false when the value is bad.
+bool parseChecked(const std::string& arg, const char* value, Options& options) {
     char* end = nullptr;
     if (arg == "--screens") {
         options.screens = static_cast<unsigned>(std::strtoul(value, &end, 10));
@@ -113,7 +111,28 @@ bool parseValue(const std::string& arg, const char* value, Options& options) {
         options.rateHz = std::strtod(value, &end);
         return *end == '\0' && options.rateHz > 0 && options.rateHz <= 10000;
     }
-    std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
+    return false;
+}
+
+constexpr const char* kValueOptions[] = {"--screens", "--vendor", "--product", "--range",
+                                         "--warp",    "--rate",   "--serial",  "--control",
+                                         "--taps",    "--replay"};
+
+// Options that take a value; says what is wrong when one is unknown, lacks
+// its value or has a bad one.
+bool parseValue(const std::string& arg, const char* value, Options& options) {
+    if (value != nullptr && parseText(arg, value, options)) return true;
+    bool known = false;
+    for (const char* name : kValueOptions) known = known || arg == name;
+    if (!known) {
+        std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
+    } else if (value == nullptr) {
+        std::fprintf(stderr, "tsd-emulate: %s needs a value\n", arg.c_str());
+    } else if (!parseChecked(arg, value, options)) {
+        std::fprintf(stderr, "tsd-emulate: bad value for %s: %s\n", arg.c_str(), value);
+    } else {
+        return true;
+    }
     return false;
 }
 
@@ -126,8 +145,7 @@ bool parse(int argc, char** argv, Options& options) {
         }
         if (arg == "--touch") {
             options.touch = true;
-        } else if (i + 1 >= argc || !parseValue(arg, argv[i + 1], options)) {
-            if (i + 1 < argc) std::fprintf(stderr, "tsd-emulate: bad value for %s\n", arg.c_str());
+        } else if (!parseValue(arg, i + 1 < argc ? argv[i + 1] : nullptr, options)) {
             return false;
         } else {
             ++i;
@@ -168,39 +186,17 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
     return std::move(*recording);
 }
 
-// TSD_EMULATE_EXEC_PREFIX: words put before the program. A program built for
-// another processor cannot be started directly under qemu-user without
-// binfmt_misc, but the host's qemu can be, with the program as argument.
-// The prefix then loads the preload into the program itself (qemu -E
-// LD_PRELOAD=..., env LD_PRELOAD=...): in the environment it would reach
-// the prefix's own program first.
-std::vector<std::string> execPrefix() {
-    const char* text = std::getenv("TSD_EMULATE_EXEC_PREFIX");
-    std::istringstream words(text != nullptr ? text : "");
-    std::vector<std::string> prefix;
-    for (std::string word; words >> word;) prefix.push_back(word);
-    return prefix;
-}
-
-// The one place the program is started. The preload in the program's
-// process reaches the screens through the testbed directory this process
-// made (UMOCKDEV_DIR, already exported).
+// The one place the program is started; on a board target the command
+// given already starts with the runner (qemu-user and the target's loader).
+// The preload in the program's process reaches the screens through the
+// testbed directory this process made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program) {
     const std::string preload = tsdemu::umockdevPreloadList();
-    std::vector<std::string> prefix = execPrefix();
-    std::vector<char*> command;
-    for (std::string& word : prefix) command.push_back(word.data());
-    for (char** arg = program; *arg != nullptr; ++arg) command.push_back(*arg);
-    command.push_back(nullptr);
     const pid_t child = ::fork();
     if (child != 0) return child;
-    if (prefix.empty()) {
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    } else {
-        ::unsetenv("LD_PRELOAD");
-    }
-    ::execvp(command[0], command.data());
-    std::perror(command[0]);
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    ::execvp(program[0], program);
+    std::perror(program[0]);
     ::_exit(127);
 }
 

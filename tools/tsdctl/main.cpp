@@ -15,38 +15,39 @@ using tsdctl::Exit;
 struct Subcommand {
     const char* name;
     Exit (*run)(const tsdctl::Words&);
+    const char* summary;
     const char* help;
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {"list", tsdctl::listCommand,
+    {"list", tsdctl::listCommand, "the supported screens attached",
      "usage: tsdctl list [--json]\n"
      "Lists every supported screen: index, node, VID:PID, serial, access, sysfs path.\n"},
-    {"info", tsdctl::infoCommand,
+    {"info", tsdctl::infoCommand, "identity, modes, range and calibration state",
      "usage: tsdctl info [SCREEN] [--serial S] [--json]\n"
      "Identity, modes, module list, coordinate range and calibration state.\n"},
-    {"mode", tsdctl::modeCommand,
+    {"mode", tsdctl::modeCommand, "read or set the working, data or HID mode",
      "usage: tsdctl mode [SCREEN] [--serial S] working|data|hid [VALUE] [--json]\n"
      "Reads a mode, or sets it and reads it back. working 0-1, data 0-4, hid 0-2.\n"},
-    {"restart", tsdctl::restartCommand,
+    {"restart", tsdctl::restartCommand, "restart a screen",
      "usage: tsdctl restart [SCREEN] [--serial S] -y\n"
      "Restarts the screen. Without -y, says what it would do and exits 2.\n"},
-    {"calibration", tsdctl::calibrationCommand,
+    {"calibration", tsdctl::calibrationCommand, "reset, apply, cancel or fit the calibration",
      "usage: tsdctl calibration reset [SCREEN] -y\n"
      "       tsdctl calibration apply|cancel [SCREEN]\n"
      "       tsdctl calibration fit [SCREEN] --points FILE --range X0,X1,Y0,Y1 [--apply]\n"
      "reset empties the active calibration; apply keeps the preview, cancel drops it.\n"
      "fit reads touchX,touchY,targetX,targetY lines (targets in the --range units),\n"
      "previews the fitted calibration and prints each pair's residual.\n"},
-    {"events", tsdctl::eventsCommand,
+    {"events", tsdctl::eventsCommand, "print touches, keys and diagnosis data as they arrive",
      "usage: tsdctl events [SCREEN] [--serial S] [--raw] [--keys] [--diagnosis]\n"
      "                     [--count N] [--json]\n"
      "Prints touches (and raw touches, keys, diagnosis data) as they arrive,\n"
      "one line each, until Ctrl-C or N records.\n"},
-    {"watch", tsdctl::watchCommand,
+    {"watch", tsdctl::watchCommand, "print screens as they come and go",
      "usage: tsdctl watch [--all] [--count N] [--json]\n"
      "Prints a line for each supported screen added or removed (--all: every device).\n"},
-    {"record", tsdctl::recordCommand,
+    {"record", tsdctl::recordCommand, "record a screen to replay with tsd-emulate",
      "usage: tsdctl record [SCREEN] [--serial S] [--count N] FILE\n"
      "Records the screen's identity, descriptor, range and input reports with\n"
      "their timing into FILE (- for stdout) until Ctrl-C or N reports; replay\n"
@@ -55,7 +56,9 @@ constexpr Subcommand kSubcommands[] = {
 
 void printUsage(std::FILE* to) {
     std::fputs("usage: tsdctl [--version] [--help] COMMAND [ARGS]\n\ncommands:\n", to);
-    for (const Subcommand& command : kSubcommands) std::fprintf(to, "  %s\n", command.name);
+    for (const Subcommand& command : kSubcommands) {
+        std::fprintf(to, "  %-12s %s\n", command.name, command.summary);
+    }
     std::fputs(
         "\nSCREEN is an index from 'tsdctl list', a sysfs path or a /dev/hidrawN;\n"
         "it may be left out when one screen is attached. 'tsdctl COMMAND --help'\n"

@@ -4,10 +4,11 @@ emulated screens.
 
   tsdctl_test.py --emulate CMD --tsdctl CMD FAMILY
 
-CMD may carry a prefix (a qemu-user runner on a board target). The script
-starts tsd-emulate with the screens FAMILY needs and runs itself again, as
-tsd-emulate's program, to drive the screens through the control FIFO and run
-tsdctl against them.
+The script starts tsd-emulate with the screens FAMILY needs and runs itself
+again, as tsd-emulate's program, to drive the screens through the control
+FIFO and run tsdctl against them. Each CMD is a command split at spaces: on
+a board target it starts with the runner (qemu-user and the target's loader,
+which loads the emulated screen's preload).
 """
 import argparse
 import json
@@ -66,8 +67,12 @@ class Check:
         """Starts a streaming tsdctl and waits for its ready line on stderr."""
         process = subprocess.Popen(self.tsdctl + list(args), stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, text=True)
-        line = process.stderr.readline()
-        self.expect(ready in line, f"tsdctl {' '.join(args)}: said {line!r}")
+        said = []
+        while len(said) < 20:
+            said.append(process.stderr.readline())
+            if not said[-1] or ready in said[-1]:
+                break
+        self.expect(ready in said[-1], f"tsdctl {' '.join(args)}: said {said!r}")
         return process
 
     def finish(self, process, status=0):
@@ -240,7 +245,12 @@ def record_replay(c, workdir, emulate, tsdctl):
 
 def inside(args):
     os.environ["ASAN_OPTIONS"] = os.environ.pop("TSD_TEST_ASAN_OPTIONS", "")
-    check = Check(shlex.split(args.tsdctl), args.fifo)
+    tsdctl = shlex.split(args.tsdctl)
+    if len(tsdctl) > 1:
+        # Behind a runner the preload comes from the target's loader; in the
+        # environment it would reach the runner, a host program.
+        os.environ.pop("LD_PRELOAD", None)
+    check = Check(tsdctl, args.fifo)
     with tempfile.TemporaryDirectory() as workdir:
         if args.family == "list_info":
             list_info(check)
@@ -251,7 +261,7 @@ def inside(args):
         elif args.family == "events_watch":
             events_watch(check)
         elif args.family == "record_replay":
-            record_replay(check, workdir, shlex.split(args.emulate), shlex.split(args.tsdctl))
+            record_replay(check, workdir, shlex.split(args.emulate), tsdctl)
     return 1 if check.failures else 0
 
 
