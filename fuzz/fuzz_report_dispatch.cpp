@@ -46,10 +46,10 @@ void checkDispatch(const uint8_t* data, std::size_t size) {
     std::copy_n(data, size, read.get());
     Seen seen;
     CallbackSlots slots;
-    slots.fill(0, {reinterpret_cast<ErasedCallback>(onDiagnosis), &seen});
-    slots.fill(1, {reinterpret_cast<ErasedCallback>(onPoint), &seen});
-    slots.fill(2, {reinterpret_cast<ErasedCallback>(onPoint), &seen});
-    slots.fill(3, {reinterpret_cast<ErasedCallback>(onKey), &seen});
+    FUZZ_CHECK(slots.fill(0, {reinterpret_cast<ErasedCallback>(onDiagnosis), &seen}));
+    FUZZ_CHECK(slots.fill(1, {reinterpret_cast<ErasedCallback>(onPoint), &seen}));
+    FUZZ_CHECK(slots.fill(2, {reinterpret_cast<ErasedCallback>(onPoint), &seen}));
+    FUZZ_CHECK(slots.fill(3, {reinterpret_cast<ErasedCallback>(onKey), &seen}));
     dispatchPacket(read.get(), static_cast<uint32_t>(size), slots);
     // No report is shorter than three bytes; a contact report calls at most twice.
     FUZZ_CHECK(seen.calls <= size / 3 + 1);

@@ -22,7 +22,7 @@ cmake -S . -B "$build" -DTSD_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COM
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTSD_WERROR=ON -DTSD_BUILD_TESTS=OFF \
       -DTSD_BUILD_TOOLS=OFF -DTSD_WITH_EMULATOR=OFF >/dev/null
 cmake --build "$build" --target fuzzers -j"$(nproc)"
-targets=${*:-$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
+targets=${*:-$(for source in fuzz/fuzz_*.cpp; do basename "$source" .cpp; done)}
 for target in $targets; do
     corpus=$build/corpus/$target
     mkdir -p "$corpus" "$build/findings"
