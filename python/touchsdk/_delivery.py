@@ -116,19 +116,19 @@ class Delivery:
         """Registers or unregisters the library callback of `kind` so that it is
         registered exactly while it has subscribers. Caller holds _manager_lock."""
         wanted = bool(self._subscribers[kind])
-        spec = KINDS[kind]
+        kind_info = KINDS[kind]
         if wanted and kind not in self._registered:
             if self._manager is None:
                 manager = ctypes.c_void_p()
                 self._check("create callback manager",
                             lib.TsdCreateCallbackManager(ctypes.byref(manager), self._handle))
                 self._manager = manager
-            trampoline = spec.prototype(self._trampoline(kind, spec.convert))
+            trampoline = kind_info.prototype(self._trampoline(kind, kind_info.convert))
             self._check(f"register {kind} callback",
-                        getattr(lib, spec.register)(self._manager, trampoline, None))
+                        getattr(lib, kind_info.register)(self._manager, trampoline, None))
             self._registered[kind] = trampoline
         elif not wanted and kind in self._registered:
-            self._check(f"unregister {kind} callback", getattr(lib, spec.unregister)(self._manager))
+            self._check(f"unregister {kind} callback", getattr(lib, kind_info.unregister)(self._manager))
             del self._registered[kind]
         for other in KINDS:  # registrations left behind by unsubscribing inside a callback
             if other != kind and other in self._registered and not self._subscribers[other]:

@@ -14,19 +14,19 @@ bool Args::parse(const std::vector<std::string>& words, const std::vector<Option
             positional_.push_back(word);
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& candidate : specs) {
-            if (word == candidate.name) spec = &candidate;
+            if (word == candidate.name) option = &candidate;
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             error = "unknown option " + word;
             return false;
         }
-        if (spec->takesValue && i + 1 >= words.size()) {
+        if (option->takesValue && i + 1 >= words.size()) {
             error = word + " needs a value";
             return false;
         }
-        values_[word] = spec->takesValue ? words[++i] : std::string();
+        values_[word] = option->takesValue ? words[++i] : std::string();
     }
     return true;
 }
