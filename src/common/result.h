@@ -13,18 +13,12 @@ namespace touchsdk {
 constexpr TsdResult toResult(bool ok) { return ok ? TSD_OK : TSD_FAILURE; }
 
 // Runs an export body so that no exception ever crosses the C boundary; an
-// exception (in practice bad_alloc) becomes the failure result. A body
-// answers a bool, or a TsdResult it has already made.
+// exception (in practice bad_alloc) becomes the failure result.
 template <typename Body>
 TsdResult guardedExport(Body&& body) noexcept {
-    using Outcome = decltype(body());
-    static_assert(std::is_same_v<Outcome, bool> || std::is_same_v<Outcome, TsdResult>);
+    static_assert(std::is_same_v<decltype(body()), bool>, "an export body answers a bool");
     try {
-        if constexpr (std::is_same_v<Outcome, bool>) {
-            return toResult(body());
-        } else {
-            return body();
-        }
+        return toResult(body());
     } catch (...) {
         return TSD_FAILURE;
     }

@@ -17,35 +17,35 @@ using SetOperation = bool (*)(TouchScreenHandle, uint8_t, uint8_t);
 
 // The query and the validation run even when the caller passed no `mode`.
 template <std::size_t N>
-TsdResult getMode(TouchScreenHandle handle, QueryOperation query,
-                  const std::array<ModeValue, N>& table, uint8_t* mode) {
+bool getMode(TouchScreenHandle handle, QueryOperation query, const std::array<ModeValue, N>& table,
+             uint8_t* mode) {
     uint8_t screenByte = 0;
-    if (!query(handle, kControllerModule, &screenByte)) return TSD_FAILURE;
+    if (!query(handle, kControllerModule, &screenByte)) return false;
     const std::optional<uint8_t> value = applicationValueOf(table, screenByte);
-    if (!value) return TSD_FAILURE;
+    if (!value) return false;
     if (mode != nullptr) *mode = *value;
-    return TSD_OK;
+    return true;
 }
 
 template <std::size_t N>
-TsdResult setMode(TouchScreenHandle handle, SetOperation set, const std::array<ModeValue, N>& table,
-                  uint32_t mode) {
+bool setMode(TouchScreenHandle handle, SetOperation set, const std::array<ModeValue, N>& table,
+             uint32_t mode) {
     const std::optional<uint8_t> screenByte = screenByteOf(table, mode);
-    if (!screenByte) return TSD_FAILURE;
-    return toResult(set(handle, kControllerModule, *screenByte));
+    if (!screenByte) return false;
+    return set(handle, kControllerModule, *screenByte);
 }
 
 // Modules already set stay set when a later one fails: the screen has no
 // way to take a working mode back as one step.
-TsdResult setWorkingModeEverywhere(TouchScreenHandle handle, uint8_t value) {
+bool setWorkingModeEverywhere(TouchScreenHandle handle, uint8_t value) {
     std::array<uint8_t, kMaxReplyData> modules{};
     uint8_t count = 255;
-    if (!getModuleList(handle, kControllerModule, modules.data(), &count)) return TSD_FAILURE;
-    if (!setWorkingMode(handle, kControllerModule, value)) return TSD_FAILURE;
+    if (!getModuleList(handle, kControllerModule, modules.data(), &count)) return false;
+    if (!setWorkingMode(handle, kControllerModule, value)) return false;
     for (uint8_t i = 0; i < count; ++i) {
-        if (!setWorkingMode(handle, modules[i], value)) return TSD_FAILURE;
+        if (!setWorkingMode(handle, modules[i], value)) return false;
     }
-    return TSD_OK;
+    return true;
 }
 
 template <typename Body>
@@ -89,7 +89,7 @@ TsdResult TsdSetTouchScreenHidMode(TouchScreenHandle handle, uint32_t mode) noex
 }
 
 TsdResult TsdRestartTouchScreen(TouchScreenHandle handle) noexcept {
-    return lockedExport(handle, [&] { return toResult(restartModule(handle, kControllerModule)); });
+    return lockedExport(handle, [&] { return restartModule(handle, kControllerModule); });
 }
 
 }  // extern "C"
