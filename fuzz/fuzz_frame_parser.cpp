@@ -51,19 +51,29 @@ void keep(void* out, const uint8_t* frame, uint8_t length) {
     *static_cast<Frame*>(out) = Frame(frame, frame + length);
 }
 
-// The frame's bytes after the report ID are the request record, flat.
-Frame encode(const Frame& frame) {
-    CommandRequest request;
-    std::vector<uint8_t> flat(frame.begin() + 1, frame.end());
+// A request record from its flat bytes (type, module, command, length,
+// data), missing bytes zero.
+CommandRequest requestFrom(const uint8_t* bytes, std::size_t size) {
+    std::vector<uint8_t> flat(bytes, bytes + std::min(size, kCommandRequestBytes));
     flat.resize(kCommandRequestBytes, 0);
+    CommandRequest request;
     request.type = flat[0];
     request.module = flat[1];
     request.command = flat[2];
     request.dataLength = flat[3];
     std::copy(flat.begin() + 4, flat.end(), request.data.begin());
-    Frame encoded;
-    encodeFrame(request, FrameSink{keep, &encoded});
-    return encoded;
+    return request;
+}
+
+Frame encoded(const CommandRequest& request) {
+    Frame frame;
+    encodeFrame(request, FrameSink{keep, &frame});
+    return frame;
+}
+
+// The frame's bytes after the report ID are the request record, flat.
+Frame encode(const Frame& frame) {
+    return encoded(requestFrom(frame.data() + 1, frame.size() - 1));
 }
 
 bool checksumHolds(const Frame& frame) {
@@ -82,22 +92,14 @@ void checkParsedFrames(const uint8_t* data, std::size_t size) {
 
 // Any record: what the encoder hands out is one frame that parses as itself.
 void checkEncodedRequest(const uint8_t* data, std::size_t size) {
-    CommandRequest request;
-    std::vector<uint8_t> flat(data, data + std::min(size, kCommandRequestBytes));
-    flat.resize(kCommandRequestBytes, 0);
-    request.type = flat[0];
-    request.module = flat[1];
-    request.command = flat[2];
-    request.dataLength = flat[3];
-    std::copy(flat.begin() + 4, flat.end(), request.data.begin());
-    Frame encoded;
-    encodeFrame(request, FrameSink{keep, &encoded});
+    const CommandRequest request = requestFrom(data, size);
+    const Frame frame = encoded(request);
     if (isRequestType(request.type) && request.dataLength <= kMaxRequestData) {
-        FUZZ_CHECK(!encoded.empty());
+        FUZZ_CHECK(!frame.empty());
     }
-    if (encoded.empty()) return;
-    const std::vector<Frame> parsed = parse(encoded.data(), encoded.size());
-    FUZZ_CHECK(parsed.size() == 1 && parsed[0] == encoded);
+    if (frame.empty()) return;
+    const std::vector<Frame> parsed = parse(frame.data(), frame.size());
+    FUZZ_CHECK(parsed.size() == 1 && parsed[0] == frame);
 }
 
 }  // namespace
