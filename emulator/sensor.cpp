@@ -37,6 +37,16 @@ SensorWarp typicalDistortion() {
     return w;
 }
 
+SensorWarp turnedDistortion() {
+    const SensorWarp typical = typicalDistortion();
+    SensorWarp w = typical;
+    w.xx = typical.xy;
+    w.xy = typical.xx;
+    w.yx = -typical.yy;
+    w.yy = -typical.yx;
+    return w;
+}
+
 double clampToRange(double value, float begin, float end) {
     const double low = std::min(begin, end);
     const double high = std::max(begin, end);

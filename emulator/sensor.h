@@ -34,6 +34,10 @@ struct SensorWarp {
 // reported positions allow.
 SensorWarp typicalDistortion();
 
+// The same panel mounted a quarter turn round: its x runs along the true y,
+// its y against the true x. Calibration is what puts such a panel right.
+SensorWarp turnedDistortion();
+
 // The sensor of an emulated screen: where a touch at a true position is
 // measured, in whole units clamped to the coordinate range.
 class Sensor {

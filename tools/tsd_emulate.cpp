@@ -52,7 +52,7 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: tsd-emulate [--screens N] [--vendor HEX] [--product HEX] [--serial S]...\n"
-    "                   [--range X0,X1,Y0,Y1] [--warp typical] [--touch] [--rate HZ]\n"
+    "                   [--range X0,X1,Y0,Y1] [--warp typical|turned] [--touch] [--rate HZ]\n"
     "                   [--control FIFO] [--taps FILE] [--replay FILE]\n"
     "                   -- program [arguments...]\n";
 
@@ -104,8 +104,14 @@ bool parseChecked(const std::string& arg, const char* value, Options& options) {
     if (arg == "--product") return parseHex(value, options.setup.identity.productId);
     if (arg == "--range") return parseRange(value, options.setup);
     if (arg == "--warp") {
-        options.setup.warp = tsdemu::typicalDistortion();
-        return std::strcmp(value, "typical") == 0;
+        if (std::strcmp(value, "typical") == 0) {
+            options.setup.warp = tsdemu::typicalDistortion();
+        } else if (std::strcmp(value, "turned") == 0) {
+            options.setup.warp = tsdemu::turnedDistortion();
+        } else {
+            return false;
+        }
+        return true;
     }
     if (arg == "--rate") {
         options.rateHz = std::strtod(value, &end);
@@ -272,8 +278,8 @@ int run(const Options& options) {
     }
     std::atomic<bool> done{false};
     std::vector<std::thread> streams;
-    for (tsdemu::EmulatedScreen* screen : options.touch ? screens.plugged()
-                                                        : std::vector<tsdemu::EmulatedScreen*>{}) {
+    for (tsdemu::EmulatedScreen* screen :
+         options.touch ? screens.plugged() : std::vector<tsdemu::EmulatedScreen*>{}) {
         streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
     }
     if (!recorded.empty()) {

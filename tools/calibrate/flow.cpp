@@ -13,9 +13,9 @@ constexpr double kToleranceShare = 0.4;
 
 MisclickGuard::Nominal nominalMap(const View& view, const touchsdk::CalibrationRange& s) {
     const Rect& a = view.area();
-    const double gx = (static_cast<double>(s.xEnd) - s.xBegin) / a.width;
-    const double gy = (static_cast<double>(s.yEnd) - s.yBegin) / a.height;
-    return {gx, s.xBegin - gx * a.x, gy, s.yBegin - gy * a.y};
+    const double spanX = static_cast<double>(s.xEnd) - s.xBegin;
+    const double spanY = static_cast<double>(s.yEnd) - s.yBegin;
+    return {spanX / a.width, spanY / a.height, spanX / a.height, spanY / a.width};
 }
 
 double toleranceFor(const View& view, const touchsdk::CalibrationRange& range, int points) {
@@ -26,7 +26,7 @@ double toleranceFor(const View& view, const touchsdk::CalibrationRange& range, i
         for (std::size_t j = i + 1; j < grid.size(); ++j) {
             const PointF a = view.toDisplay(grid[i]);
             const PointF b = view.toDisplay(grid[j]);
-            closest = std::min(closest, std::hypot(n.gx * (a.x - b.x), n.gy * (a.y - b.y)));
+            closest = std::min(closest, std::hypot(n.xPerX * (a.x - b.x), n.yPerY * (a.y - b.y)));
         }
     }
     return kToleranceShare * closest;

@@ -8,18 +8,21 @@ namespace tsdcal {
 
 // Where a target's touch should land, in screen units, judged from the
 // touches already accepted for earlier targets. The panel covers the output
-// area, so each screen axis runs along the same display axis; with two or more
-// distinct target positions along an axis its scale and offset come from a
-// line through them. With fewer, the nominal scale is kept in either
-// direction (many panels count one axis the other way) and only the offset
-// is learnt. The first target has nothing to go by and is never a misclick.
+// area, and each screen axis runs along one display axis: the same one, or
+// the other one on a panel mounted turned (which is what calibration is there
+// to mend), so a touch is plausible if either way explains it. With two or
+// more distinct target positions along a display axis, a screen axis's scale
+// and offset come from a line through them. With fewer, the nominal scale is
+// kept in either direction (many panels count one axis the other way) and
+// only the offset is learnt. The first target has nothing to go by and is
+// never a misclick.
 class MisclickGuard {
 public:
-    // `nominal` maps display pixels to screen units as if the panel were
-    // perfect; `tolerance` is the largest distance, in screen units,
-    // accepted from the prediction.
+    // Screen units per display pixel as if the panel were perfect, for each
+    // screen axis along each display axis; `tolerance` is the largest
+    // distance, in screen units, accepted from the prediction.
     struct Nominal {
-        double gx, ox, gy, oy;
+        double xPerX, yPerY, xPerY, yPerX;
     };
     MisclickGuard(const Nominal& nominal, double tolerance)
         : nominal_(nominal), tolerance_(tolerance) {}
@@ -35,9 +38,11 @@ private:
         double screen;  // touch coordinate on the screen axis
     };
     // The distance of `screen` from the nearest prediction along one axis.
-    double axisError(const std::vector<Pair>& pairs, double along, double screen, double g,
-                     double o) const;
-    std::vector<Pair> pairsOf(bool screenX) const;
+    static double axisError(const std::vector<Pair>& pairs, double along, double screen, double g);
+    // The accepted touches' `screenX` (or y) coordinates against their
+    // targets' x (`alongX`) or y coordinates.
+    std::vector<Pair> pairsOf(bool screenX, bool alongX) const;
+    double error(const PointF& target, const PointF& touch, bool turned) const;
 
     Nominal nominal_;
     double tolerance_;

@@ -2,8 +2,9 @@
 """tsd-calibrate run as a person would, against an emulated screen whose
 sensor is warped, with a scripted finger that touches what the program shows.
 
-The outer run starts one `tsd-emulate --warp typical --control FIFO` per
-scenario with this script (in --inner mode) as the program under it; the
+The outer run starts one `tsd-emulate --warp W --control FIFO` per scenario
+(the 9-point one on a panel mounted turned, the rest on a typical one) with
+this script (in --inner mode) as the program under it; the
 inner run starts tsd-calibrate and the touch probe, reads the targets the
 calibrator announces (--verbose, JSON Lines), touches their true positions
 through the FIFO and checks exit codes, messages, frames and, through the
@@ -26,6 +27,7 @@ import zlib
 
 TARGET_CENTRE = (0xFF, 0x20, 0x20)
 SCENARIOS = ["keep9", "keep16", "timeout", "sigterm", "bad-input"]
+TURNED_PANEL = {"keep9"}
 
 
 class Failure(Exception):
@@ -347,7 +349,7 @@ def outer(args):
     for name in args.scenarios or SCENARIOS:
         fifo = os.path.join(args.work, f"control-{name}")
         command = shlex.split(args.emulate) + [
-            "--warp", "typical", "--control", fifo, "--", sys.executable, os.path.abspath(__file__),
+            "--warp", "turned" if name in TURNED_PANEL else "typical", "--control", fifo, "--", sys.executable, os.path.abspath(__file__),
             "--inner", name, "--fifo", fifo, "--work", args.work,
             "--calibrate", args.calibrate, "--probe", args.probe]
         result = subprocess.run(command, timeout=300, env=env)

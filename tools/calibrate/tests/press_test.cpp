@@ -73,7 +73,7 @@ TEST(PressTracker, ATapTooShortOrTooRestlessIsNotStable) {
 // guard learns it from earlier targets and still tells a touch on the wrong
 // target from a touch on the right one.
 TEST(MisclickGuard, FollowsWhatEarlierTargetsShowAndRefusesAWrongTarget) {
-    MisclickGuard guard({10.0, 0.0, 10.0, 0.0}, 0.4 * 1000.0);
+    MisclickGuard guard({10.0, 10.0, 10.0, 10.0}, 0.4 * 1000.0);
     auto panel = [](const PointF& t) { return PointF{10.3 * t.x + 20, 4800 - 10.3 * t.y}; };
     const std::vector<PointF> row = {{50, 40}, {150, 40}, {250, 40}};
     EXPECT_TRUE(guard.plausible(row[0], {4000, 4000})) << "the first target has no prediction";
@@ -89,6 +89,24 @@ TEST(MisclickGuard, FollowsWhatEarlierTargetsShowAndRefusesAWrongTarget) {
     EXPECT_TRUE(guard.plausible(last, panel(last)));
     EXPECT_FALSE(guard.plausible(last, panel({150, 240})));
     EXPECT_FALSE(guard.plausible(last, panel({250, 140})));
+}
+
+// A panel mounted turned: its x runs down the display, its y right to left.
+// Every target of a 3x3 grid is taken in the order the calibrator shows
+// them, and a touch on a wrong target is still refused.
+TEST(MisclickGuard, TakesAPanelMountedTurned) {
+    MisclickGuard guard({10.0, 10.0, 10.0, 10.0}, 0.4 * 1000.0);
+    auto panel = [](const PointF& t) { return PointF{9.7 * t.y + 150, 3200 - 10.2 * t.x}; };
+    const std::vector<PointF> grid = {{50, 40},   {150, 40}, {250, 40},  {50, 140}, {150, 140},
+                                      {250, 140}, {50, 240}, {150, 240}, {250, 240}};
+    for (const PointF& t : grid) {
+        ASSERT_TRUE(guard.plausible(t, panel(t))) << t.x << "," << t.y;
+        if (t.y > 40) {
+            EXPECT_FALSE(guard.plausible(t, panel({t.x, t.y - 100})));
+            EXPECT_FALSE(guard.plausible(t, panel({t.x == 250 ? 50.0 : 250.0, t.y})));
+        }
+        guard.accept(t, panel(t));
+    }
 }
 
 }  // namespace
