@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks the library's sources: formatting (.clang-format) of src/ and
 # include/, and clang-tidy (.clang-tidy) on src/ with no finding allowed;
-# pyflakes on the Python binding and examples.
+# pyflakes on the Python binding and examples; the version written in each
+# build system's file.
 #   scripts/lint.sh           check
 #   scripts/lint.sh --fix     reformat src/ and include/ in place instead
 set -eu
@@ -33,6 +34,17 @@ fi
 echo "== format: clean"
 /usr/bin/python3 -m pyflakes python $(git ls-files 'examples/*.py')
 echo "== pyflakes: clean"
+# The version is written where each build system reads it: the project's
+# CMake file, the Python package and the Debian changelog must agree.
+version=$(sed -n 's/^project(touchsdk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+python=$(sed -n 's/^version = "\(.*\)"/\1/p' python/pyproject.toml)
+debian=$(sed -n '1s/^touchsdk (\([^-)]*\).*/\1/p' debian/changelog)
+if [ -z "$version" ] || [ "$python" != "$version" ] || [ "$debian" != "$version" ]; then
+    echo "versions differ: CMakeLists.txt '$version', python/pyproject.toml '$python'," \
+         "debian/changelog '$debian'" >&2
+    exit 1
+fi
+echo "== versions: $version everywhere"
 # clang-tidy reads the compile commands of a configured build; the library's
 # sources need no tests and no emulator to be configured.
 build=build/lint
