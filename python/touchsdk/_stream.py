@@ -6,7 +6,8 @@ import collections
 import logging
 import queue
 import threading
-from typing import Any, Callable, Deque, Generic, Iterator, Optional, TypeVar
+import time
+from typing import Any, Callable, Deque, Dict, Generic, Iterator, List, Optional, TypeVar
 
 from .errors import Error, InvalidArgument, StreamClosed
 
@@ -16,18 +17,41 @@ _current = threading.local()
 T = TypeVar("T")
 
 
+# A callback that fails on every record would otherwise log a traceback at the
+# screen's report rate: after one, a function's failures are counted and told
+# at most once per this many seconds.
+QUIET_SECONDS = 10.0
+_failures: Dict[int, List[float]] = {}  # id(function) -> [last told, untold]; _failures_lock
+_failures_lock = threading.Lock()
+
+
+def _report_failure(kind: str, function: Callable[[Any], None]) -> None:
+    now = time.monotonic()
+    with _failures_lock:
+        seen = _failures.get(id(function))
+        if seen is not None and now - seen[0] < QUIET_SECONDS:
+            seen[1] += 1
+            return
+        untold = int(seen[1]) if seen is not None else 0
+        if len(_failures) >= 256:  # ids of functions long gone
+            _failures.clear()
+        _failures[id(function)] = [now, 0]
+    again = f" again ({untold} more times untold)" if untold else ""
+    log.exception("touchsdk: the %s callback %r raised%s; delivery goes on", kind, function,
+                  again)
+
+
 def run_callbacks(owner: object, kind: str, functions: tuple, record: Any) -> None:
     """Calls each function with the record on the library's thread. Nothing may
-    unwind into C, and one failing function must not starve the others, so every
-    exception is logged and delivery goes on."""
+    unwind into C, and one failing function must not starve the others, so
+    exceptions are logged (see QUIET_SECONDS) and delivery goes on."""
     _current.owner = owner
     try:
         for function in functions:
             try:
                 function(record)
             except BaseException:  # noqa: B902 - SystemExit here would kill a library thread
-                log.exception("touchsdk: the %s callback %r raised; delivery goes on", kind,
-                              function)
+                _report_failure(kind, function)
     finally:
         _current.owner = None
 
