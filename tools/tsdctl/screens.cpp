@@ -2,11 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "device/supported_devices.h"
+#include "device/udev.h"
 #include "output.h"
 
 namespace tsdctl {
@@ -62,6 +66,12 @@ void onScreen(void* context, const char* syspath, const wchar_t* serial) {
     screens.push_back(screen);
 }
 
+std::optional<uint16_t> parseHex16(const std::string& text) {
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    if (text.size() != 4 || !std::all_of(text.begin(), text.end(), hex)) return std::nullopt;
+    return static_cast<uint16_t>(std::strtoul(text.c_str(), nullptr, 16));
+}
+
 std::string canonical(const std::string& path) {
     char resolved[PATH_MAX];
     return ::realpath(path.c_str(), resolved) != nullptr ? resolved : path;
@@ -81,11 +91,52 @@ std::optional<Screen> findByWord(const std::vector<Screen>& screens, const std::
     return std::nullopt;
 }
 
+// Discovery opens each node to read its report descriptor, so a screen this
+// user may not open never reaches its list: the person would be told there
+// is no screen when the udev rule is what is missing. udev knows the IDs
+// without opening anything, which is enough to show such a screen as denied.
+std::optional<Screen> deniedScreen(const touchsdk::UdevContext& context, const char* syspath) {
+    const touchsdk::UdevDevice device = touchsdk::UdevDevice::fromSyspath(context, syspath);
+    const char* node = device.devnode();
+    if (node == nullptr) return std::nullopt;
+    Screen screen;
+    screen.syspath = syspath;
+    screen.devnode = node;
+    fillIds(screen);
+    const auto vendor = parseHex16(screen.vendor);
+    const auto product = parseHex16(screen.product);
+    if (!vendor || !product ||
+        !touchsdk::isSupportedDevice(touchsdk::SupportedDeviceList.data(), *vendor, *product)) {
+        return std::nullopt;
+    }
+    if (::access(node, R_OK | W_OK) == 0 || errno != EACCES) return std::nullopt;
+    const touchsdk::UdevDevice usb = device.usbDevice();
+    if (const char* serial = usb.valid() ? usb.sysattr("serial") : nullptr) screen.serial = serial;
+    return screen;
+}
+
 }  // namespace
 
 std::vector<Screen> listScreens() {
+    std::vector<Screen> found;
+    TsdEnumTouchScreensA(onScreen, &found);
+    // In udev's order, as discovery walks it, with the denied ones in place.
     std::vector<Screen> screens;
-    TsdEnumTouchScreensA(onScreen, &screens);
+    const touchsdk::UdevContext context;
+    const touchsdk::UdevEnumeration nodes(context);
+    for (touchsdk::UdevListEntry entry = nodes.first(); entry.valid(); entry = entry.next()) {
+        const auto known = std::find_if(found.begin(), found.end(), [&](const Screen& screen) {
+            return screen.syspath == entry.name();
+        });
+        if (known != found.end()) {
+            screens.push_back(*known);
+            found.erase(known);
+        } else if (auto denied = deniedScreen(context, entry.name())) {
+            screens.push_back(*denied);
+        }
+    }
+    screens.insert(screens.end(), found.begin(), found.end());
+    for (std::size_t i = 0; i < screens.size(); ++i) screens[i].index = static_cast<unsigned>(i);
     return screens;
 }
 

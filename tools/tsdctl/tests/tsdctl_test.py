@@ -35,8 +35,9 @@ class Check:
         self.fifo = fifo
         self.failures = 0
 
-    def run(self, *args, status=0, contains=None):
-        """Runs tsdctl, checks its exit status (and stdout); returns stdout."""
+    def run(self, *args, status=0, contains=None, says=None):
+        """Runs tsdctl, checks its exit status (and stdout, and the message on
+        stderr); returns stdout."""
         done = subprocess.run(self.tsdctl + list(args), capture_output=True, text=True,
                               timeout=60)
         what = "tsdctl " + " ".join(args)
@@ -44,6 +45,8 @@ class Check:
                     f"{what}: exit {done.returncode}, wanted {status}\n{done.stderr}")
         if status != 0:
             self.expect(done.stderr.strip() != "", f"{what}: failed without a message")
+        if says is not None:
+            self.expect(says in done.stderr, f"{what}: no {says!r} in\n{done.stderr}")
         if contains is not None:
             self.expect(contains in done.stdout, f"{what}: no {contains!r} in\n{done.stdout}")
         return done.stdout
@@ -111,6 +114,20 @@ def list_info(c):
     for command in ("list", "info", "mode", "restart", "calibration", "events", "watch",
                     "record"):
         c.run(command, "--help", contains="usage: tsdctl")
+    # A node this user may not open is listed as denied, and a command on it
+    # names the udev rule. Root opens anything while it holds the capability
+    # to override file modes, so it gives that up for these runs.
+    node = os.path.join(os.environ["UMOCKDEV_DIR"], second["devnode"].lstrip("/"))
+    os.chmod(os.path.realpath(node), 0)
+    drop = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search"]
+    denied = Check((drop if os.getuid() == 0 else []) + c.tsdctl, c.fifo)
+    listed = denied.json("list", "--json")["screens"]
+    c.expect([(s["serial"], s["access"]) for s in listed] == [("PANEL-A", True), ("PANEL-B", False)],
+             f"list --json without access to PANEL-B: {listed}")
+    denied.run("info", "1", status=4, says="70-touchsdk.rules")
+    denied.run("mode", "--serial", "PANEL-B", "working", "1", status=4)
+    denied.run("mode", "0", "working", contains="working mode 0")
+    c.failures += denied.failures
 
 
 def mode(c):
