@@ -366,9 +366,9 @@ def _open_failure(path: str) -> Error:
     # node the user may not open, which deserves its own answer and its fix.
     node = "/dev/" + os.path.basename(path.rstrip("/"))
     if os.path.exists(node) and not os.access(node, os.R_OK | os.W_OK):
-        return ScreenAccessDenied("open screen", f"no read-write access to {node}: grant it "
-                                  f"with a udev rule (TAG+=\"uaccess\" for the seat's user, or "
-                                  f"GROUP= with MODE=\"0660\" for a service)", path)
+        return ScreenAccessDenied("open screen", f"no read-write access to {node}: install "
+                                  "the udev rule 70-touchsdk.rules (it lets in the person at "
+                                  "the seat) or add this user to the group touchsdk", path)
     return ScreenNotFound("open screen", "no supported screen there", path)
 
 

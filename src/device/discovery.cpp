@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "common/unique_fd.h"
 #include "device/report_descriptor.h"
@@ -37,20 +38,24 @@ bool declaresCommandReport(int fd, uint8_t reportId) {
 // udev states the IDs that HIDIOCGRAWINFO gives in the HID parent's
 // HID_ID ("BBBB:VVVVVVVV:PPPPPPPP", hex), both taken from the same kernel
 // device. Reading them there spares opening every other HID device of the
-// system, which on USB also wakes each one from autosuspend. Only a
-// definite answer counts: a device udev says nothing clear about is opened
-// and asked, as before.
-bool udevRulesOut(const UdevDevice& device, const SupportedDevice* devices) {
+// system, which on USB also wakes each one from autosuspend.
+std::optional<bool> udevSaysSupported(const UdevDevice& device, const SupportedDevice* devices) {
     const char* hidId = device.ancestor("hid").property("HID_ID");
-    if (hidId == nullptr) return false;
+    if (hidId == nullptr) return std::nullopt;
     unsigned bus = 0;
     unsigned vendor = 0;
     unsigned product = 0;
     char end = 0;
-    if (std::sscanf(hidId, "%x:%x:%x%c", &bus, &vendor, &product, &end) != 3) return false;
-    if (vendor > 0xFFFF || product > 0xFFFF) return false;
-    return !isSupportedDevice(devices, static_cast<uint16_t>(vendor),
-                              static_cast<uint16_t>(product));
+    if (std::sscanf(hidId, "%x:%x:%x%c", &bus, &vendor, &product, &end) != 3) return std::nullopt;
+    if (vendor > 0xFFFF || product > 0xFFFF) return std::nullopt;
+    return isSupportedDevice(devices, static_cast<uint16_t>(vendor),
+                             static_cast<uint16_t>(product));
+}
+
+// Only a definite answer counts: a device udev says nothing clear about is
+// opened and asked.
+bool udevRulesOut(const UdevDevice& device, const SupportedDevice* devices) {
+    return udevSaysSupported(device, devices) == false;
 }
 
 void reportIfQualifies(const UdevContext& context, const char* syspath,
@@ -82,6 +87,20 @@ void enumerateTouchScreens(EnumerationCallback callback, void* context,
     for (UdevListEntry entry = enumeration.first(); entry.valid(); entry = entry.next()) {
         reportIfQualifies(udevContext, entry.name(), callback, context, devices, reportId);
     }
+}
+
+std::vector<std::string> supportedNodesByIds(const SupportedDevice* devices) {
+    std::vector<std::string> syspaths;
+    const UdevContext udevContext;
+    if (!udevContext.valid()) return syspaths;
+    const UdevEnumeration enumeration(udevContext);
+    for (UdevListEntry entry = enumeration.first(); entry.valid(); entry = entry.next()) {
+        const UdevDevice device = UdevDevice::fromSyspath(udevContext, entry.name());
+        if (device.devnode() != nullptr && udevSaysSupported(device, devices) == true) {
+            syspaths.emplace_back(entry.name());
+        }
+    }
+    return syspaths;
 }
 
 }  // namespace touchsdk

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "device/supported_devices.h"
 
@@ -16,5 +18,11 @@ using EnumerationCallback = void (*)(void* context, const char* syspath,
 // can reach it), in libudev's order, on the caller's thread.
 void enumerateTouchScreens(EnumerationCallback callback, void* context,
                            const SupportedDevice* devices, uint8_t reportId);
+
+// The sysfs paths of the hidraw nodes whose IDs, as udev states them, are in
+// `devices`, in libudev's order, without opening any node. Discovery leaves
+// out a screen whose node this user may not open; the tools use this to tell
+// the person that access, not the screen, is missing.
+std::vector<std::string> supportedNodesByIds(const SupportedDevice* devices);
 
 }  // namespace touchsdk

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "calibration/calibration_commands.h"
+#include "device/discovery.h"
 
 namespace tsdcal {
 namespace {
@@ -32,8 +33,8 @@ std::string accessProblem(const std::string& syspath) {
     const std::string node = devnodeOf(syspath);
     if (::access(node.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
     return "permission denied on " + node +
-           ": install the udev rule of touchsdk (uaccess for the seat's user) or run as a "
-           "member of the group that owns the node";
+           ": install the udev rule 70-touchsdk.rules (it lets in the person at the seat) or add "
+           "this user to the group touchsdk";
 }
 
 }  // namespace
@@ -49,6 +50,12 @@ std::unique_ptr<LibraryScreen> LibraryScreen::open(const std::string& syspath, s
     screen->syspath_ = syspath;
     if (syspath.empty()) TsdEnumTouchScreensA(collectFirst, &screen->syspath_);
     if (screen->syspath_.empty()) {
+        // Discovery leaves out a screen this user may not open.
+        for (const std::string& node :
+             touchsdk::supportedNodesByIds(touchsdk::SupportedDeviceList.data())) {
+            error = accessProblem(node);
+            if (!error.empty()) return nullptr;
+        }
         error = "no touch screen found";
         return nullptr;
     }

@@ -3,13 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
-#include "device/supported_devices.h"
+#include "device/discovery.h"
 #include "device/udev.h"
 #include "output.h"
 
@@ -66,12 +65,6 @@ void onScreen(void* context, const char* syspath, const wchar_t* serial) {
     screens.push_back(screen);
 }
 
-std::optional<uint16_t> parseHex16(const std::string& text) {
-    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-    if (text.size() != 4 || !std::all_of(text.begin(), text.end(), hex)) return std::nullopt;
-    return static_cast<uint16_t>(std::strtoul(text.c_str(), nullptr, 16));
-}
-
 std::string canonical(const std::string& path) {
     char resolved[PATH_MAX];
     return ::realpath(path.c_str(), resolved) != nullptr ? resolved : path;
@@ -93,23 +86,16 @@ std::optional<Screen> findByWord(const std::vector<Screen>& screens, const std::
 
 // Discovery opens each node to read its report descriptor, so a screen this
 // user may not open never reaches its list: the person would be told there
-// is no screen when the udev rule is what is missing. udev knows the IDs
-// without opening anything, which is enough to show such a screen as denied.
-std::optional<Screen> deniedScreen(const touchsdk::UdevContext& context, const char* syspath) {
-    const touchsdk::UdevDevice device = touchsdk::UdevDevice::fromSyspath(context, syspath);
-    const char* node = device.devnode();
-    if (node == nullptr) return std::nullopt;
+// is no screen when the udev rule is what is missing.
+std::optional<Screen> deniedScreen(const touchsdk::UdevContext& context,
+                                   const std::string& syspath) {
     Screen screen;
     screen.syspath = syspath;
-    screen.devnode = node;
+    screen.devnode = "/dev/" + baseName(syspath);
+    if (::access(screen.devnode.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return std::nullopt;
     fillIds(screen);
-    const auto vendor = parseHex16(screen.vendor);
-    const auto product = parseHex16(screen.product);
-    if (!vendor || !product ||
-        !touchsdk::isSupportedDevice(touchsdk::SupportedDeviceList.data(), *vendor, *product)) {
-        return std::nullopt;
-    }
-    if (::access(node, R_OK | W_OK) == 0 || errno != EACCES) return std::nullopt;
+    // The USB parent belongs to the hidraw device, which must outlive it.
+    const touchsdk::UdevDevice device = touchsdk::UdevDevice::fromSyspath(context, syspath.c_str());
     const touchsdk::UdevDevice usb = device.usbDevice();
     if (const char* serial = usb.valid() ? usb.sysattr("serial") : nullptr) screen.serial = serial;
     return screen;
@@ -123,18 +109,19 @@ std::vector<Screen> listScreens() {
     // In udev's order, as discovery walks it, with the denied ones in place.
     std::vector<Screen> screens;
     const touchsdk::UdevContext context;
-    const touchsdk::UdevEnumeration nodes(context);
-    for (touchsdk::UdevListEntry entry = nodes.first(); entry.valid(); entry = entry.next()) {
+    for (const std::string& syspath :
+         touchsdk::supportedNodesByIds(touchsdk::SupportedDeviceList.data())) {
         const auto known = std::find_if(found.begin(), found.end(), [&](const Screen& screen) {
-            return screen.syspath == entry.name();
+            return screen.syspath == syspath;
         });
         if (known != found.end()) {
             screens.push_back(*known);
             found.erase(known);
-        } else if (auto denied = deniedScreen(context, entry.name())) {
+        } else if (auto denied = deniedScreen(context, syspath)) {
             screens.push_back(*denied);
         }
     }
+    // Screens whose IDs udev did not state: discovery opened and asked them.
     screens.insert(screens.end(), found.begin(), found.end());
     for (std::size_t i = 0; i < screens.size(); ++i) screens[i].index = static_cast<unsigned>(i);
     return screens;
