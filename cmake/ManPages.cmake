@@ -2,8 +2,13 @@
 # scdoc is found; without it the build goes on and installs none.
 find_program(SCDOC_EXECUTABLE scdoc)
 
-# tsd_man_page(<source.1.scd>): builds <name>.1 and installs it with the tools.
+# tsd_man_page(<source.1.scd> [COMPONENT]): builds <name>.1 and installs it
+# with the tools, or with the install component named.
 function(tsd_man_page source)
+    set(component tools)
+    if(ARGC GREATER 1)
+        set(component ${ARGV1})
+    endif()
     if(NOT SCDOC_EXECUTABLE)
         return()
     endif()
@@ -13,5 +18,5 @@ function(tsd_man_page source)
         COMMAND ${SCDOC_EXECUTABLE} < ${source} > ${output}
         DEPENDS ${source} VERBATIM)
     add_custom_target(man-${page} ALL DEPENDS ${output})
-    install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+    install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 endfunction()

@@ -7,6 +7,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TSD_SUPPORTED_D
 file(STRINGS ${TSD_SUPPORTED_DEVICES_LIST} _tsd_devices REGEX "^TSD_SUPPORTED_DEVICE\\(")
 
 set(TSD_UDEV_RULE "# Made from the library's list of supported screens; do not edit.\n")
+set(TSD_MODALIASES "")
 foreach(line IN LISTS _tsd_devices)
     if(NOT line MATCHES "^TSD_SUPPORTED_DEVICE\\(0x([0-9A-Fa-f]+), *0x([0-9A-Fa-f]+)\\)$")
         message(FATAL_ERROR "${TSD_SUPPORTED_DEVICES_LIST}: cannot read '${line}'")
@@ -17,9 +18,19 @@ foreach(line IN LISTS _tsd_devices)
     string(APPEND TSD_UDEV_RULE
         "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"${_vendor}\", ATTRS{idProduct}==\"${_product}\", "
         "TAG+=\"uaccess\", GROUP=\"touchsdk\", MODE=\"0660\"\n")
+    # Modaliases spell them upper-case: usb:vE2C4p0001d*.
+    string(TOUPPER "${_vendor}" _vendor)
+    string(TOUPPER "${_product}" _product)
+    string(APPEND TSD_MODALIASES "    <modalias>usb:v${_vendor}p${_product}d*</modalias>\n")
 endforeach()
 set(TSD_UDEV_RULE_FILE ${PROJECT_BINARY_DIR}/70-touchsdk.rules)
 file(CONFIGURE OUTPUT ${TSD_UDEV_RULE_FILE} CONTENT "${TSD_UDEV_RULE}" @ONLY)
+
+# The same screens as AppStream modaliases, so that software centres can
+# offer the tools when such a screen is plugged in.
+set(TSD_METAINFO_FILE ${PROJECT_BINARY_DIR}/org.touchsdk.tools.metainfo.xml)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/metainfo.xml.in ${TSD_METAINFO_FILE} @ONLY)
+install(FILES ${TSD_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT tools)
 
 # udev reads rules from its own directory whatever our prefix is; the udev
 # package says where that is (Debian 12: /lib/udev).

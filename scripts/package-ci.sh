@@ -2,9 +2,9 @@
 # CI for the Debian packages (as root, on a machine that may be thrown
 # away): builds the amd64 set, checks it with lintian, installs it, builds
 # the README's example against the installed package through pkg-config and
-# through CMake, runs the tools, checks the udev rule and the group, and
-# purges the packages again.
-# sets too (scripts/package.sh checks each one's architecture and ELF).
+# through CMake, runs the tools, the example and the binding against the
+# packaged emulated screens, checks the udev rule and the group, and purges
+# the packages again.
 # The test suite runs elsewhere in CI, so the amd64 build skips it
 # (DEB_BUILD_OPTIONS=nocheck) unless DEB_BUILD_OPTIONS is already set.
 set -euo pipefail
@@ -21,16 +21,16 @@ debs=build/deb/amd64
 dpkg-query -W lintian >/dev/null 2>&1 || "${apt[@]}" install -y --no-install-recommends lintian
 lintian --fail-on error "$debs"/*.changes
 
-packages=(libtouchsdk1 libtouchsdk-dev touchsdk-tools python3-touchsdk)
+packages=(libtouchsdk1 libtouchsdk-dev touchsdk-tools touchsdk-emulator python3-touchsdk)
 work=$(mktemp -d)
 cleanup() {
     "${apt[@]}" purge -y "${packages[@]}" >/dev/null 2>&1 || true
     rm -rf "$work"
 }
 trap cleanup EXIT
-"${apt[@]}" install -y --no-install-recommends \
-    "$root/$debs"/{libtouchsdk1,libtouchsdk-dev,touchsdk-tools,python3-touchsdk}_*.deb gcc pkgconf \
-    cmake
+files=()
+for p in "${packages[@]}"; do files+=("$root/$debs/${p}_"*.deb); done
+"${apt[@]}" install -y --no-install-recommends "${files[@]}" gcc pkgconf cmake
 
 # The example exactly as the README shows it.
 sed -n '/^## Use/,/^## /p' README.md | sed -n '/^```c$/,/^```$/p' | sed '1d;$d' >"$work/demo.c"
@@ -60,6 +60,17 @@ if command -v tsdctl >/dev/null; then tsdctl --version; fi
 # directory and without any variable pointing elsewhere.
 (cd / && env -u TOUCHSDK_LIBRARY -u PYTHONPATH /usr/bin/python3 -c \
     'import touchsdk; assert touchsdk.version()[0] == 1 and touchsdk.screens() == []')
+# The emulated screens from the package, seen by the installed tools, the
+# example and the binding, as an application's own tests would use them.
+listed=$(tsd-emulate --screens 2 --serial PANEL-A --serial PANEL-B -- tsdctl list --json)
+for serial in PANEL-A PANEL-B; do
+    grep -q "\"serial\":\"$serial\"" <<<"$listed" ||
+        { echo "tsdctl list under tsd-emulate lacks $serial: $listed" >&2; exit 1; }
+done
+tsd-emulate --touch -- "$work/demo-pc" </dev/null >"$work/demo.out" ||
+    { echo "the example failed on an emulated screen" >&2; cat "$work/demo.out" >&2; exit 1; }
+(cd / && env -u TOUCHSDK_LIBRARY -u PYTHONPATH tsd-emulate -- /usr/bin/python3 -c \
+    'import touchsdk; assert [s.serial for s in touchsdk.screens()] == ["EMU000001"]')
 getent group touchsdk >/dev/null || { echo "no touchsdk group after install" >&2; exit 1; }
 [ -f /lib/udev/rules.d/70-touchsdk.rules ] || { echo "udev rule not installed" >&2; exit 1; }
 

@@ -1,11 +1,12 @@
 #!/bin/bash
 # package.sh [ARCH...]: builds the Debian packages (libtouchsdk1,
-# libtouchsdk-dev, touchsdk-tools, and python3-touchsdk with the build
-# machine's set) for each Debian architecture given, by
+# libtouchsdk-dev, touchsdk-tools, touchsdk-emulator, and python3-touchsdk
+# with the build machine's set) for each Debian architecture given, by
 # default amd64 and the four board targets, into build/deb/<arch>/. Board
 # targets are cross builds (dpkg-buildpackage -a) with the cross compilers
-# of scripts/cross/setup-host.sh and the target's libudev unpacked by
-# scripts/cross/fetch-deps.sh; their tests run in .ci/cross, not here.
+# of scripts/cross/setup-host.sh and the target's libudev, umockdev and GLib
+# unpacked by scripts/cross/fetch-deps.sh; their tests run in .ci/cross, not
+# here.
 # Each package is checked: its Debian architecture, and for a board target
 # the library's ELF (scripts/cross/check-elf.sh).
 #   scripts/package.sh            all five
@@ -49,7 +50,7 @@ check_debs() {
         fi
         count=$((count + 1))
     done
-    [ "$count" -ge 3 ] || { echo "FAIL: $count packages for $arch"; status=1; }
+    [ "$count" -ge 4 ] || { echo "FAIL: $count packages for $arch"; status=1; }
     if [ "$arch" != "$build_arch" ]; then
         local x; x=$(mktemp -d)
         dpkg-deb -x "$dir"/libtouchsdk1_*_"$arch".deb "$x"
@@ -69,11 +70,14 @@ build_one() {
         (cd "$out/src" && dpkg-buildpackage "${opts[@]}") >"$out/build.log" 2>&1 ||
             { tail -n 40 "$out/build.log"; return 1; }
     else
-        [ -d ".deps/$arch" ] || scripts/cross/fetch-deps.sh "$arch"
+        local triplet; triplet=$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)
+        # tsd-emulate needs the target's umockdev and GLib as well.
+        [ -e ".deps/$arch/usr/lib/$triplet/libumockdev-preload.so.0" ] ||
+            scripts/cross/fetch-deps.sh --with-emulator "$arch"
         # Build-Depends name the build machine's libudev-dev; the target's
         # is unpacked, not installed, so dpkg cannot see it (-d).
         opts+=(-B -d -a"$arch")
-        local triplet; triplet=$(dpkg-architecture -a"$arch" -qDEB_HOST_GNU_TYPE 2>/dev/null)
+        triplet=$(dpkg-architecture -a"$arch" -qDEB_HOST_GNU_TYPE 2>/dev/null)
         (cd "$out/src" && TSD_CROSS_DEPS_ROOT=$root/.deps/$arch DEB_BUILD_OPTIONS=nocheck \
             CC=$triplet-gcc CXX=$triplet-g++ dpkg-buildpackage "${opts[@]}") >"$out/build.log" 2>&1 ||
             { tail -n 40 "$out/build.log"; return 1; }
@@ -84,7 +88,8 @@ build_one() {
 }
 
 install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev \
-    dh-python python3-all pybuild-plugin-pyproject python3-setuptools
+    libumockdev-dev libglib2.0-dev dh-python python3-all pybuild-plugin-pyproject \
+    python3-setuptools
 for arch in $archs; do
     [ "$arch" = "$build_arch" ] || scripts/cross/setup-host.sh >/dev/null
 done
