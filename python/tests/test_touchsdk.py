@@ -86,6 +86,21 @@ def test_discovery_open_and_modes() -> None:
         touchsdk.open("NO-SUCH-SERIAL")
     with pytest.raises(touchsdk.ScreenNotFound):
         touchsdk.open(found[0].path + "-gone")
+    # A screen this user may not open, asked for by serial, is named as such
+    # (root gives up overriding file modes for this).
+    node = os.path.realpath(os.path.join(os.environ["UMOCKDEV_DIR"], "dev",
+                                         os.path.basename(found[1].path)))
+    mode = os.stat(node).st_mode
+    os.chmod(node, 0)
+    try:
+        drop = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search"]
+        code = ("import touchsdk\ntry: touchsdk.open('EMU000002')\n"
+                "except touchsdk.ScreenAccessDenied as e: print(e)")
+        done = subprocess.run((drop if os.getuid() == 0 else []) + [sys.executable, "-c", code],
+                              capture_output=True, text=True, timeout=60)
+        assert "70-touchsdk.rules" in done.stdout, done
+    finally:
+        os.chmod(node, mode)
 
 
 def test_touches_reach_callbacks_and_streams(control, caplog) -> None:

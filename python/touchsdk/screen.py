@@ -1,6 +1,7 @@
 """Discovering, opening and commanding screens, and calibrating them."""
 from __future__ import annotations
 
+import builtins
 import contextlib
 import ctypes
 import operator
@@ -55,6 +56,10 @@ def open(screen: Union[str, ScreenInfo]) -> Screen:  # noqa: A001 - the natural 
     if screen.startswith("/"):
         return Screen(screen)
     matches = [info for info in screens() if info.serial == screen]
+    if not matches:
+        closed = _closed_node_with_serial(screen)
+        if closed is not None:
+            raise _open_failure(closed)
     if len(matches) != 1:
         attached = ", ".join(f"{i.serial} ({i.path})" for i in screens()) or "none"
         problem = "no screen has" if not matches else f"{len(matches)} screens have"
@@ -359,6 +364,29 @@ def _release(token: int, handle: ctypes.c_void_p, delivery: Delivery) -> None:
     _unplug.forget(token)
     delivery.close()
     lib.TsdCloseTouchScreen(handle)
+
+
+def _closed_node_with_serial(serial: str) -> Optional[str]:
+    """The sysfs path of a hidraw node this user may not open whose USB device
+    has this serial number. Discovery opens each node, so it never sees such a
+    screen, and "no such screen" would send the person looking for the wrong
+    fault."""
+    for name in sorted(os.listdir("/sys/class/hidraw") if os.path.isdir("/sys/class/hidraw")
+                       else []):
+        path = os.path.realpath(os.path.join("/sys/class/hidraw", name))
+        usb = path
+        while usb.startswith("/sys/") and not os.path.exists(os.path.join(usb, "idVendor")):
+            usb = os.path.dirname(usb)
+        try:
+            with builtins.open(os.path.join(usb, "serial"), encoding="utf-8",
+                               errors="replace") as attribute:
+                found = attribute.read().strip()
+        except OSError:
+            continue
+        node = "/dev/" + name
+        if found == serial and os.path.exists(node) and not os.access(node, os.R_OK | os.W_OK):
+            return path
+    return None
 
 
 def _open_failure(path: str) -> Error:
