@@ -145,12 +145,21 @@ class Screen:
 
 
 class Calibrator:
-    def __init__(self, args, options, work):
+    """tsd-calibrate with --verbose. The image backend writes frames to `work`;
+    the SDL2 backend draws through SDL's headless (dummy) video driver."""
+
+    def __init__(self, args, options, work, backend="image"):
+        output = ["--output", work] if backend == "image" else []
+        self.backend = backend
         self.command = shlex.split(args.calibrate) + [
-            "--backend", "image", "--output", work, "--verbose"] + options
+            "--backend", backend, "--verbose"] + output + options
+        env = program_environment(shlex.split(args.calibrate))
+        # Headless and drawn in software: SDL's offscreen driver would load
+        # EGL, whose allocations LeakSanitizer cannot place once unloaded.
+        env["SDL_VIDEODRIVER"] = "dummy"
+        env["SDL_RENDER_DRIVER"] = "software"
         self.process = subprocess.Popen(self.command, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, text=True,
-                                        env=program_environment(shlex.split(args.calibrate)))
+                                        stderr=subprocess.PIPE, text=True, env=env)
         self.events = []
 
     def next_event(self):
@@ -231,14 +240,24 @@ def drive(cal, finger, until, misclicks=(), double_taps=()):
             if calibrating and index in double_taps:
                 finger.tap(*screen.true_position(event["display"]))
                 skip_next_target = True
-        check_target_frame(event)
+        if cal.backend == "image":
+            check_target_frame(event)
 
 
 def scenario_keep(args, finger, points, work):
     # The double tap's window is wide: on a loaded machine the emulated
     # finger's second tap may reach the program long after the first.
-    cal = Calibrator(args, ["--points", str(points), "--threshold", "1", "--double-tap", "5000",
-                            "--report", os.path.join(work, "report.txt")], work)
+    options = ["--points", str(points), "--threshold", "1", "--double-tap", "5000",
+               "--report", os.path.join(work, "report.txt")]
+    # The 9-point run goes through SDL2 where the build has it (the board
+    # builds do not); the 16-point run's frames are checked pixel by pixel.
+    backend = "sdl" if points == 9 else "image"
+    cal = Calibrator(args, options, work, backend)
+    if backend == "sdl" and cal.process.stdout.buffer.peek(1) == b"":
+        code, err = cal.finish()
+        check("no SDL2 backend" in err, f"the SDL2 backend failed: exit {code}: {err}")
+        backend = "image"
+        cal = Calibrator(args, options, work, backend)
     misclicks = (4,) if points == 16 else ()
     double_taps = (1,) if points == 16 else ()
     screen, verified = drive(cal, finger, "verified", misclicks, double_taps)
@@ -266,7 +285,7 @@ def scenario_keep(args, finger, points, work):
         check(touch != raw, "the kept calibration is not in force")
     check(worst <= 1.0, f"a delivered touch lies {worst:.2f} px from its target")
     check(os.path.getsize(os.path.join(work, "report.svg")) > 0, "no report picture")
-    return f"largest error after keeping {worst:.2f} px"
+    return f"largest error after keeping {worst:.2f} px ({backend} backend)"
 
 
 def assert_out_of_preview(args, finger, screen):
