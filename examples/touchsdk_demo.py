@@ -4,7 +4,7 @@ opens the first, shows its modes, then prints its touches for ten seconds.
 Try it without hardware:
 
     TOUCHSDK_LIBRARY=build/release/libtouchsdk.so.1 PYTHONPATH=python \\
-        build/release/tools/tsd-emulate --touch -- /usr/bin/python3 examples/touchsdk_demo.py
+        build/release/tools/emulate/tsd-emulate --touch -- /usr/bin/python3 examples/touchsdk_demo.py
 """
 import queue
 import sys

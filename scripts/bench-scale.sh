@@ -25,7 +25,7 @@ trap 'rm -f "$log" "$out"' EXIT
 status=0
 run() {
     echo "== $*"
-    "$build/tools/$@" >"$out" || { echo "== $1 failed"; status=1; }
+    "$build/bench/$@" >"$out" || { echo "== $1 failed"; status=1; }
     cat "$out"
     cat "$out" >>"$log"
 }

@@ -40,5 +40,5 @@ build=build/demo
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTSD_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target tsdctl tsd-emulate -j"$(nproc)"
 control=$(mktemp -u /tmp/tsd-demo.XXXXXX)
-"$build/tools/tsd-emulate" --screens 2 --serial DEMO-1 --serial DEMO-2 --control "$control" \
+"$build/tools/emulate/tsd-emulate" --screens 2 --serial DEMO-1 --serial DEMO-2 --control "$control" \
     -- "$0" --inside "$build/tools/tsdctl/tsdctl" "$control"

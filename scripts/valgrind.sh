@@ -20,5 +20,5 @@ memcheck() {
 }
 memcheck "$build/tests/touchsdk_device_tests" --gtest_brief=1
 # The demo is the child of tsd-emulate: both are checked.
-memcheck --trace-children=yes "$build/tools/tsd-emulate" --touch -- "$build/examples/tsd-demo" 20
+memcheck --trace-children=yes "$build/tools/emulate/tsd-emulate" --touch -- "$build/examples/tsd-demo" 20
 echo "== valgrind: $(($(date +%s) - start)) s"

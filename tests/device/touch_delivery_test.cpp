@@ -178,7 +178,7 @@ TEST_F(TouchDelivery, ScriptedStreamsArriveInOrder) {
 }
 
 // Both threads go to sleep once the screen is gone (a spinning one never
-// sleeps); what they cost meanwhile is measured by tools/bench_delivery.cpp.
+// sleeps); what they cost meanwhile is measured by bench/bench_delivery.cpp.
 TEST_F(TouchDelivery, UnplugWhileStreamingLeavesBothThreadsAsleepAndStillUnregisters) {
     tsdemu::EmulatedScreen& screen = plugScreen();
     createManager(openScreen(screen));

@@ -242,7 +242,7 @@ TEST_F(CallbackManagerTest, DeleteWaitsForACallbackUnderWay) {
 }
 
 // A spinning thread never sleeps; what the threads cost once the screen is
-// gone is measured by tools/bench_delivery.cpp.
+// gone is measured by bench/bench_delivery.cpp.
 TEST_F(CallbackManagerTest, HungUpScreenLeavesThreadsAsleepAndStillUnregisters) {
     Received received;
     ASSERT_EQ(TsdRegisterTouchCallback(manager, onPoint, &received), TSD_OK);

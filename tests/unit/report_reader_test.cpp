@@ -107,7 +107,7 @@ TEST(ReadReports, IdleComesOnceWhatWasWaitingHasBeenRead) {
 
 // Idle, or with its screen gone, the reader sleeps (it neither spins nor
 // returns) until it is told to stop. How rarely it wakes is measured by
-// tools/bench_delivery.cpp, not asserted here.
+// bench/bench_delivery.cpp, not asserted here.
 TEST(ReadReports, SleepsUntilItsStopIdleOrWithTheScreenGone) {
     enum class Screen { Idle, HungUp, NeverOpen };
     for (const Screen c : {Screen::Idle, Screen::HungUp, Screen::NeverOpen}) {
