@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/handle.h"
+#include "device/screen_lock.h"
 #include "touchsdk.h"
 
 namespace touchsdk {
@@ -17,9 +18,14 @@ struct DeviceHandleRecord {
 
     int32_t fd = -1;                    // hidraw node, O_RDWR | O_CLOEXEC
     std::vector<wchar_t> serialNumber;  // one wide char per byte, then 0
-    // Held for the whole of each command or calibration export, so that two
-    // threads never interleave their feature reports on one screen.
-    std::mutex commandLock;
+    // Taken by ScreenLock for each exchange and around each sequence of
+    // exchanges, re-entrantly, so that two threads on this handle never
+    // interleave their feature reports.
+    std::recursive_mutex commandLock;
+    // How deep this handle's holding thread is in ScreenLocks; the node
+    // lock is taken at the first and dropped at the last. Guarded by
+    // commandLock.
+    uint32_t screenHolds = 0;
 };
 
 template <>
@@ -27,14 +33,12 @@ struct RecordBehind<TouchScreenHandle> {
     using Record = DeviceHandleRecord;
 };
 
-// Runs one command or calibration export as a unit on its screen. A null
-// handle runs the body unlocked: its first exchange then fails as usual.
+// Runs one command or calibration export as a unit on its screen; fails
+// without sending anything when the screen stays held elsewhere.
 template <typename Body>
-auto withCommandLock(TouchScreenHandle handle, Body&& body) {
-    DeviceHandleRecord* record = recordOf(handle);
-    if (record == nullptr) return body();
-    std::lock_guard<std::mutex> guard(record->commandLock);
-    return body();
+bool withCommandLock(TouchScreenHandle handle, Body&& body) {
+    const ScreenLock lock(handle);
+    return lock.held() && body();
 }
 
 }  // namespace touchsdk

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/little_endian.h"
+#include "device/screen_lock.h"
 #include "protocol/exchange.h"
 
 namespace touchsdk {
@@ -72,6 +73,10 @@ bool writeBlock(TouchScreenHandle handle, uint8_t module, uint32_t address, cons
 bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock, uint16_t blockCount,
                 uint8_t* out, int32_t length) {
     if (out == nullptr) return false;
+    // The screen keeps one open transfer: another begin in between would
+    // move the blocks under this one.
+    const ScreenLock lock(handle);
+    if (!lock.held()) return false;
     if (!beginBlockTransfer(handle, module, 0, 0)) return false;
     if (!recordFits(length, blockCount)) return false;
     std::vector<uint8_t> image(std::size_t{blockCount} * kBlockSize);
@@ -89,6 +94,8 @@ bool readBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock, u
 bool writeBlocks(TouchScreenHandle handle, uint8_t module, uint16_t firstBlock, uint16_t blockCount,
                  const uint8_t* record, int32_t length) {
     if (record == nullptr && length != 0) return false;
+    const ScreenLock lock(handle);
+    if (!lock.held()) return false;
     if (!beginBlockTransfer(handle, module, 0, 0)) return false;
     if (!recordFits(length, blockCount)) return false;
     std::vector<uint8_t> image(std::size_t{blockCount} * kBlockSize);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "device/screen_lock.h"
 #include "protocol/exchange_pause.h"
 #include "protocol/feature_report.h"
 #include "protocol/frame_parser.h"
@@ -161,6 +162,8 @@ bool isValid(const Command& command) {
 ExchangeOutcome exchange(TouchScreenHandle handle, const Command& command, ReplyBuffer* reply) {
     if (!isValid(command)) return ExchangeOutcome::Failed;
     if (reply != nullptr) reply->length = 0;
+    const ScreenLock lock(handle);
+    if (!lock.held()) return ExchangeOutcome::Failed;
     return Exchange(handle, command).run(reply);
 }
 

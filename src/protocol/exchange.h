@@ -36,7 +36,8 @@ constexpr bool succeeded(ExchangeOutcome outcome) {
 // One request/response exchange on the handle's node: up to 5 sends, each
 // successful one followed by up to 80 polls. Ends at once, failed, when the
 // screen is gone; an interrupted call is repeated without counting. Fails
-// before sending for more than kMaxRequestData data bytes or missing data.
+// before sending for more than kMaxRequestData data bytes or missing data,
+// or when the screen stays held by another handle (see ScreenLock).
 // `reply` may be null when the caller wants no bytes.
 [[nodiscard]] ExchangeOutcome exchange(TouchScreenHandle handle, const Command& command,
                                        ReplyBuffer* reply = nullptr);
