@@ -20,16 +20,24 @@
  *   reports. One exchange waits at most about 1.4 s (five sends, each
  *   followed by up to 280 ms of polling for the answer) and usually takes a
  *   few milliseconds. Each function below says how many exchanges it makes.
- *   A call on a handle also waits for the command or calibration call that
- *   another thread is running on the same handle.
+ *   A call also waits for the call another thread is running on the same
+ *   handle, and while another handle or another process that uses this
+ *   library is talking to the same screen. That wait for the screen lasts
+ *   at most 5 s: a screen still held then (its holder stopped or hung)
+ *   makes the call return TSD_FAILURE without sending anything.
  * - The other functions do not wait for the screen; those that stop a
  *   thread wait for the callback it is running to return.
  *
  * Threads
  * - Every function may be called from any thread.
- * - Command and calibration functions on one TouchScreenHandle are
- *   serialised by the library: each call runs as one unit on the screen, so
- *   two threads never interleave their requests and each gets its own answer.
+ * - Command and calibration functions on one screen are ordered by the
+ *   library, across threads, handles and processes that use it: each call
+ *   runs as one unit on the screen, so no other caller's request comes
+ *   between a request and its answer (nor into a calibration call's block
+ *   transfer), and each gets its own answer. A program that sends feature
+ *   reports to the hidraw node itself, without this library, is not
+ *   ordered: it can take a call's answer (the call then sends again, or
+ *   fails) or hand it its own, and it can break into a block transfer.
  *   Once the screen is unplugged, each of them fails at once: the first
  *   request that finds it gone ends the call.
  * - Calls on one CallbackManagerHandle must not overlap; the application

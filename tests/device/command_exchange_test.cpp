@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -23,7 +24,6 @@ namespace {
 
 class CommandExchange : public tsdtest::OpenScreenTest {
 protected:
-
     // Queries the HID mode byte: true on success.
     bool queryHidMode(ReplyBuffer* reply = nullptr) {
         return exchangeCommand(handle, kQueryHidMode, reply);
@@ -87,14 +87,21 @@ TEST_F(CommandExchange, LongestRequestReachesTheScreenWhole) {
 
 // ---- The send/poll schedule --------------------------------------------------
 
-TEST_F(CommandExchange, BusyIsSentAgainAtMostFiveTimes) {
+// Each Busy is followed by a pause of 8 ms before the next send, so a screen
+// that is busy for every send costs at least five of them; the emulated
+// screen answers at once, so without the pauses it takes a few milliseconds.
+TEST_F(CommandExchange, BusyIsSentAgainAtMostFiveTimesAfterAPauseEach) {
     model().injectFault(CommandFault::Busy, 2);
     EXPECT_TRUE(queryHidMode());
     EXPECT_EQ(model().requests().size(), 3u);
 
     model().clearRequests();
     model().injectFault(CommandFault::Busy);
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(queryHidMode());
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed.count(), 5 * 8.0);
     EXPECT_EQ(model().requests().size(), 5u);
 }
 

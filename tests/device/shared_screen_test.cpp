@@ -2,11 +2,11 @@
 // each caller's exchanges must reach the screen whole, with nobody else's
 // request or answer in between.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -157,8 +157,8 @@ TEST(SharedScreenWorker, OtherProcess) {
     if (syspath == nullptr) GTEST_SKIP() << "started only by HandlesAndProcessesTakeTurns";
     TouchScreenHandle handle = nullptr;
     ASSERT_EQ(TsdOpenTouchScreenA(syspath, &handle), TSD_OK);
-    const Tally working = setAndReadBack(handle, TsdSetTouchScreenWorkingMode,
-                                         TsdGetTouchScreenWorkingMode, 2);
+    const Tally working =
+        setAndReadBack(handle, TsdSetTouchScreenWorkingMode, TsdGetTouchScreenWorkingMode, 2);
     std::printf("worker failed=%d wrong=%d\n", working.failed, working.wrong);
     std::fflush(stdout);
     EXPECT_EQ(TsdCloseTouchScreen(handle), TSD_OK);
@@ -176,7 +176,9 @@ TEST_F(SharedScreen, AHolderThatNeverLetsGoCostsTheBoundedWaitThenFailure) {
     uint8_t mode = 0;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(TsdGetTouchScreenDataMode(handle, &mode), TSD_FAILURE);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, touchsdk::kScreenLockWait);
+    const std::chrono::duration<double, std::milli> waited =
+        std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited.count(), touchsdk::kScreenLockWait.count());
     EXPECT_TRUE(model().requests().empty());
 
     ASSERT_EQ(::flock(holder.get(), LOCK_UN), 0);
