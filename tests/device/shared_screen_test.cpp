@@ -93,6 +93,16 @@ void countTouch(void* counter, TouchPoint*) {
     static_cast<std::atomic<std::size_t>*>(counter)->fetch_add(1);
 }
 
+// Deleted before the fixture closes the handle it reads.
+struct ManagerOwner {
+    ~ManagerOwner() {
+        if (manager != nullptr) {
+            EXPECT_EQ(TsdDeleteCallbackManager(manager), TSD_OK);
+        }
+    }
+    CallbackManagerHandle manager = nullptr;
+};
+
 class SharedScreen : public tsdtest::OpenScreenTest {};
 
 }  // namespace
@@ -105,10 +115,10 @@ TEST_F(SharedScreen, HandlesAndProcessesTakeTurns) {
     TouchScreenHandle streaming = openScreen(*screen);
     ASSERT_NE(second, nullptr);
     ASSERT_NE(streaming, nullptr);
-    CallbackManagerHandle manager = nullptr;
-    ASSERT_EQ(TsdCreateCallbackManager(&manager, streaming), TSD_OK);
+    ManagerOwner owner;
+    ASSERT_EQ(TsdCreateCallbackManager(&owner.manager, streaming), TSD_OK);
     std::atomic<std::size_t> touches{0};
-    ASSERT_EQ(TsdRegisterTouchCallback(manager, countTouch, &touches), TSD_OK);
+    ASSERT_EQ(TsdRegisterTouchCallback(owner.manager, countTouch, &touches), TSD_OK);
     tsdemu::TouchScriptPlayer player(*screen,
                                      tsdemu::movingContact({0, 0}, {4000, 4000}, 4000, 500.0));
 
@@ -127,6 +137,7 @@ TEST_F(SharedScreen, HandlesAndProcessesTakeTurns) {
         return false;
     }));
 
+    const std::size_t touchesBefore = touches.load();
     Tally data;
     Tally hid;
     std::thread dataWorker([&] {
@@ -137,6 +148,7 @@ TEST_F(SharedScreen, HandlesAndProcessesTakeTurns) {
     });
     dataWorker.join();
     hidWorker.join();
+    const std::size_t touchesDuring = touches.load() - touchesBefore;
     const std::string output = readAll(readEnd.get());
     int status = -1;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -147,8 +159,7 @@ TEST_F(SharedScreen, HandlesAndProcessesTakeTurns) {
     EXPECT_EQ(hid.wrong, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
     EXPECT_NE(output.find("worker failed=0 wrong=0"), std::string::npos) << output;
-    EXPECT_GT(touches.load(), 0u) << "touches stopped while the commands ran";
-    EXPECT_EQ(TsdDeleteCallbackManager(manager), TSD_OK);
+    EXPECT_GT(touchesDuring, 0u) << "touches stopped while the commands ran";
 }
 
 // The other process of the test above; it does nothing when run on its own.
