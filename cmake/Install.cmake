@@ -34,3 +34,7 @@ install(CODE "
     " COMPONENT development)
 install(FILES ${PROJECT_BINARY_DIR}/touchsdk.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+# The C++ interface is header-only over the C functions.
+install(FILES ${PROJECT_SOURCE_DIR}/include/touchsdk.hpp
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
