@@ -88,6 +88,11 @@ build_one() {
     echo "== $arch: $(cd "$out" && echo *.deb) ($((SECONDS - start)) s)"
 }
 
+# debhelper builds in parallel only when asked to.
+case " ${DEB_BUILD_OPTIONS:-} " in
+    *" parallel="*) ;;
+    *) export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$(nproc)" ;;
+esac
 install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev \
     libumockdev-dev libglib2.0-dev dh-python python3-all pybuild-plugin-pyproject \
     python3-setuptools doxygen
