@@ -275,6 +275,7 @@ public:
     explicit Screen(const std::string& syspath) {
         detail::check(TsdOpenTouchScreenA(syspath.c_str(), &handle_), "TsdOpenTouchScreenA");
     }
+    /** Opens a screen tsd::screens() found. */
     explicit Screen(const ScreenInfo& info) : Screen(info.syspath) {}
     Screen(Screen&& other) noexcept
         : handle_(std::exchange(other.handle_, nullptr)), callbacks_(std::move(other.callbacks_)) {}
