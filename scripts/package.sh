@@ -91,7 +91,9 @@ build_one() {
 # debhelper builds in parallel only when asked to.
 case " ${DEB_BUILD_OPTIONS:-} " in
     *" parallel="*) ;;
-    *) export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$(nproc)" ;;
+    *)
+        DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$(nproc)"
+        export DEB_BUILD_OPTIONS ;;
 esac
 install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev \
     libumockdev-dev libglib2.0-dev dh-python python3-all pybuild-plugin-pyproject \
