@@ -15,9 +15,26 @@ install(FILES ${PROJECT_BINARY_DIR}/touchsdkConfig.cmake
               ${PROJECT_BINARY_DIR}/touchsdkConfigVersion.cmake
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/touchsdk COMPONENT development)
 
-# Relocatable: the prefix is found from the .pc file's own place, so an
-# install with --prefix or DESTDIR chosen at install time stays right.
-file(RELATIVE_PATH TSD_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
-configure_file(${PROJECT_SOURCE_DIR}/cmake/touchsdk.pc.in ${PROJECT_BINARY_DIR}/touchsdk.pc @ONLY)
+# The prefix is the one the install really uses (cmake --install --prefix
+# included), so it is filled in at install time: a system install then gives
+# /usr paths that pkg-config drops as its defaults. A staged install
+# (DESTDIR) is used through PKG_CONFIG_SYSROOT_DIR, as any other library's.
+set(TSD_PC_PREFIX "@TSD_PC_PREFIX@")
+foreach(kind LIBDIR INCLUDEDIR)
+    if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
+        set(TSD_PC_${kind} "${CMAKE_INSTALL_${kind}}")
+    else()
+        set(TSD_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
+    endif()
+endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/touchsdk.pc.in ${PROJECT_BINARY_DIR}/touchsdk.pc.in @ONLY)
+install(CODE "
+    set(TSD_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    configure_file(\"${PROJECT_BINARY_DIR}/touchsdk.pc.in\" \"${PROJECT_BINARY_DIR}/touchsdk.pc\" @ONLY)
+    " COMPONENT development)
 install(FILES ${PROJECT_BINARY_DIR}/touchsdk.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+# The C++ interface is header-only over the C functions.
+install(FILES ${PROJECT_SOURCE_DIR}/include/touchsdk.hpp
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)

@@ -5,8 +5,12 @@
 set -eu
 export DEBIAN_FRONTEND=noninteractive
 APT="apt-get -o DPkg::Lock::Timeout=600"
-PACKAGES="cmake make g++ pkg-config binutils libudev-dev googletest \
-umockdev libumockdev-dev libglib2.0-dev python3 python3-pytest scdoc $*"
+# The library (libudev), the emulated screen (umockdev, GLib), the tests
+# (GoogleTest, pytest), tsd-calibrate's window (SDL2), the manual pages
+# (scdoc) and the HTML reference (Doxygen).
+PACKAGES="cmake make g++ pkgconf binutils libudev-dev googletest \
+umockdev libumockdev-dev libglib2.0-dev libsdl2-dev python3 python3-pytest \
+scdoc doxygen $*"
 missing=
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

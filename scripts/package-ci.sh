@@ -1,11 +1,13 @@
 #!/bin/bash
 # CI for the Debian packages (as root, on a machine that may be thrown
-# away): builds the amd64 set, checks it with lintian, installs it, builds
-# the README's example against the installed package through pkg-config and
-# through CMake, runs the tools, the example and the binding against the
-# packaged emulated screens, checks the udev rule and the group, and purges
-# the packages again.
-# The test suite runs elsewhere in CI, so the amd64 build skips it
+# away): builds the amd64 set and one board architecture's (armhf, or those
+# in TSD_CI_BOARD_ARCHS; empty for none), checks them with lintian, installs
+# the amd64 set, builds the README's example and the C++ example against the
+# installed packages through pkg-config and through CMake, runs the tools,
+# the examples and the binding against the packaged emulated screens,
+# checks the manual pages, the udev rule and the group, that touchsdk-tools
+# brings no display stack, and purges the packages again.
+# The test suite runs elsewhere in CI, so the builds skip it
 # (DEB_BUILD_OPTIONS=nocheck) unless DEB_BUILD_OPTIONS is already set.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,13 +17,32 @@ start=$SECONDS
 export DEBIAN_FRONTEND=noninteractive
 apt=(apt-get -q -o DPkg::Lock::Timeout=600)
 
-DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS-nocheck} scripts/package.sh amd64
+boards=${TSD_CI_BOARD_ARCHS-armhf}
+export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS-nocheck}
+scripts/package.sh amd64
 built=$SECONDS
 debs=build/deb/amd64
 dpkg-query -W lintian >/dev/null 2>&1 || "${apt[@]}" install -y --no-install-recommends lintian
 lintian --fail-on error "$debs"/*.changes
+board_start=$SECONDS
+for arch in $boards; do
+    scripts/package.sh "$arch"
+    lintian --fail-on error build/deb/"$arch"/*.changes
+done
+board_end=$SECONDS
 
-packages=(libtouchsdk1 libtouchsdk-dev touchsdk-tools touchsdk-emulator python3-touchsdk)
+# What each program needs, and no more: the command-line tool must not bring
+# a display or sound stack onto a board.
+for deb in "$debs"/touchsdk-tools_*.deb; do
+    depends=$(dpkg-deb --field "$deb" Depends)
+    if grep -Eq 'libsdl|libx11|libwayland|libasound|libpulse' <<<"$depends"; then
+        echo "$(basename "$deb") depends on a display or sound stack: $depends" >&2
+        exit 1
+    fi
+done
+
+packages=(libtouchsdk1 libtouchsdk-dev touchsdk-tools touchsdk-calibrate touchsdk-emulator
+    python3-touchsdk libtouchsdk-doc)
 work=$(mktemp -d)
 cleanup() {
     "${apt[@]}" purge -y "${packages[@]}" >/dev/null 2>&1 || true
@@ -30,7 +51,16 @@ cleanup() {
 trap cleanup EXIT
 files=()
 for p in "${packages[@]}"; do files+=("$root/$debs/${p}_"*.deb); done
-"${apt[@]}" install -y --no-install-recommends "${files[@]}" gcc pkgconf cmake
+"${apt[@]}" install -y --no-install-recommends "${files[@]}" gcc g++ pkgconf cmake man-db
+# A system install's flags are the compiler's defaults: nothing to add.
+cflags=$(pkg-config --cflags touchsdk)
+[ -z "${cflags// /}" ] || { echo "pkg-config --cflags touchsdk prints '$cflags'" >&2; exit 1; }
+# Every function's name finds its manual page.
+for function in TsdOpenTouchScreenA TsdRegisterTouchCallback TsdCalibrationApplyPreview; do
+    man "$function" 2>/dev/null | grep -q "$function" ||
+        { echo "man $function finds no page" >&2; exit 1; }
+done
+[ -f /usr/share/doc/libtouchsdk-doc/html/index.html ] || { echo "no HTML reference" >&2; exit 1; }
 
 # The example exactly as the README shows it.
 sed -n '/^## Use/,/^## /p' README.md | sed -n '/^```c$/,/^```$/p' | sed '1d;$d' >"$work/demo.c"
@@ -48,8 +78,26 @@ target_link_libraries(demo PRIVATE touchsdk::touchsdk)
 CMAKE
 cmake -S "$work/app" -B "$work/app/build" >/dev/null
 cmake --build "$work/app/build" >/dev/null
-# No screen on a CI machine: the example finds none and answers 1.
-for demo in "$work/demo-pc" "$work/app/build/demo"; do
+# The C++ example as the doc package ships it, through pkg-config and CMake.
+example=/usr/share/doc/libtouchsdk-doc/examples/tsd_demo.cpp
+if [ -f "$example.gz" ]; then zcat "$example.gz" >"$work/demo.cpp"; else cp "$example" "$work/demo.cpp"; fi
+# shellcheck disable=SC2046
+c++ -std=c++17 -Wall -Wextra -Werror "$work/demo.cpp" $(pkg-config --cflags --libs touchsdk) \
+    -o "$work/demo-cpp-pc"
+mkdir "$work/app-cpp"
+cp "$work/demo.cpp" "$work/app-cpp/demo.cpp"
+cat >"$work/app-cpp/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(demo CXX)
+set(CMAKE_CXX_STANDARD 17)
+find_package(touchsdk 1 REQUIRED)
+add_executable(demo-cpp demo.cpp)
+target_link_libraries(demo-cpp PRIVATE touchsdk::touchsdk)
+CMAKE
+cmake -S "$work/app-cpp" -B "$work/app-cpp/build" >/dev/null
+cmake --build "$work/app-cpp/build" >/dev/null
+# No screen on a CI machine: the examples find none and answer 1.
+for demo in "$work/demo-pc" "$work/app/build/demo" "$work/demo-cpp-pc" "$work/app-cpp/build/demo-cpp"; do
     status=0
     "$demo" </dev/null || status=$?
     [ "$status" = 1 ] || { echo "$demo exited $status, expected 1 (no screen)" >&2; exit 1; }
@@ -67,8 +115,10 @@ for serial in PANEL-A PANEL-B; do
     grep -q "\"serial\":\"$serial\"" <<<"$listed" ||
         { echo "tsdctl list under tsd-emulate lacks $serial: $listed" >&2; exit 1; }
 done
-tsd-emulate --touch -- "$work/demo-pc" </dev/null >"$work/demo.out" ||
-    { echo "the example failed on an emulated screen" >&2; cat "$work/demo.out" >&2; exit 1; }
+for demo in "$work/demo-pc" "$work/app-cpp/build/demo-cpp"; do
+    tsd-emulate --touch -- "$demo" </dev/null >"$work/demo.out" ||
+        { echo "$demo failed on an emulated screen" >&2; cat "$work/demo.out" >&2; exit 1; }
+done
 (cd / && env -u TOUCHSDK_LIBRARY -u PYTHONPATH tsd-emulate -- /usr/bin/python3 -c \
     'import touchsdk; assert [s.serial for s in touchsdk.screens()] == ["EMU000001"]')
 getent group touchsdk >/dev/null || { echo "no touchsdk group after install" >&2; exit 1; }
@@ -77,5 +127,5 @@ getent group touchsdk >/dev/null || { echo "no touchsdk group after install" >&2
 "${apt[@]}" purge -y "${packages[@]}"
 [ ! -e /usr/include/touchsdk.h ] && [ ! -e /lib/udev/rules.d/70-touchsdk.rules ] ||
     { echo "files left after purge" >&2; exit 1; }
-echo "== packages: amd64 build $((built - start)) s, lint, install, example and purge $((SECONDS - built)) s"
+echo "== packages: amd64 build $((built - start)) s, ${boards:-no board} build $((board_end - board_start)) s, lint, install, examples and purge $((SECONDS - board_end)) s"
 

@@ -1,7 +1,8 @@
 #!/bin/bash
 # package.sh [ARCH...]: builds the Debian packages (libtouchsdk1,
-# libtouchsdk-dev, touchsdk-tools, touchsdk-emulator, and python3-touchsdk
-# with the build machine's set) for each Debian architecture given, by
+# libtouchsdk-dev, touchsdk-tools, touchsdk-calibrate, touchsdk-emulator,
+# and python3-touchsdk and libtouchsdk-doc with the build machine's set) for
+# each Debian architecture given, by
 # default amd64 and the four board targets, into build/deb/<arch>/. Board
 # targets are cross builds (dpkg-buildpackage -a) with the cross compilers
 # of scripts/cross/setup-host.sh and the target's libudev, umockdev and GLib
@@ -50,7 +51,7 @@ check_debs() {
         fi
         count=$((count + 1))
     done
-    [ "$count" -ge 4 ] || { echo "FAIL: $count packages for $arch"; status=1; }
+    [ "$count" -ge 5 ] || { echo "FAIL: $count packages for $arch"; status=1; }
     if [ "$arch" != "$build_arch" ]; then
         local x; x=$(mktemp -d)
         dpkg-deb -x "$dir"/libtouchsdk1_*_"$arch".deb "$x"
@@ -87,9 +88,16 @@ build_one() {
     echo "== $arch: $(cd "$out" && echo *.deb) ($((SECONDS - start)) s)"
 }
 
+# debhelper builds in parallel only when asked to.
+case " ${DEB_BUILD_OPTIONS:-} " in
+    *" parallel="*) ;;
+    *)
+        DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$(nproc)"
+        export DEB_BUILD_OPTIONS ;;
+esac
 install_missing dpkg-dev debhelper cmake pkgconf libudev-dev googletest scdoc libsdl2-dev \
     libumockdev-dev libglib2.0-dev dh-python python3-all pybuild-plugin-pyproject \
-    python3-setuptools
+    python3-setuptools doxygen
 for arch in $archs; do
     [ "$arch" = "$build_arch" ] || scripts/cross/setup-host.sh >/dev/null
 done

@@ -15,7 +15,8 @@ dir=$(dirname "$lib")
 [ "$(readlink "$dir/libtouchsdk.so")" = libtouchsdk.so.1 ] || { echo "no development link"; exit 1; }
 [ -f "$root/usr/include/touchsdk.h" ] || { echo "header not installed"; exit 1; }
 
-export PKG_CONFIG_PATH="$dir/pkgconfig"
+# The staged tree stands in for the system root.
+export PKG_CONFIG_PATH="$dir/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$root"
 # shellcheck disable=SC2046
 cc -std=c99 -pedantic -Wall -Werror "$source/examples/tsd_demo.c" \
     $(pkg-config --cflags --libs touchsdk) -lpthread -o "$root/demo-pc"
