@@ -27,7 +27,10 @@ inline std::vector<int> sizes(int argc, char** argv, const std::vector<Size>& wa
     usage += "\n";
     try {
         const tsdtool::Options options = tsdtool::parseOptions(argc, argv, {});
-        if (tsdtool::answerHelpOrVersion(options, argv[0], usage.c_str())) std::exit(0);
+        // Before any thread starts: exit() cannot race anything yet.
+        if (tsdtool::answerHelpOrVersion(options, argv[0], usage.c_str())) {
+            std::exit(0);  // NOLINT(concurrency-mt-unsafe)
+        }
         const std::vector<std::string>& words = options.words();
         if (words.size() > wanted.size()) tsdtool::usageError("too many sizes");
         std::vector<int> values;
@@ -40,7 +43,7 @@ inline std::vector<int> sizes(int argc, char** argv, const std::vector<Size>& wa
         return values;
     } catch (const tsdtool::Failure& failure) {
         std::fprintf(stderr, "%s: %s\n%s", argv[0], failure.what(), usage.c_str());
-        std::exit(tsdtool::code(failure.status()));
+        std::exit(tsdtool::code(failure.status()));  // NOLINT(concurrency-mt-unsafe)
     }
 }
 

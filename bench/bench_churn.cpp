@@ -153,6 +153,7 @@ void watcherCycle(tsdemu::Testbed& testbed, int& round) {
 
 void commandsFromThreads(TouchScreenHandle handle, int perThread) {
     std::vector<std::thread> threads;
+    threads.reserve(8);
     std::atomic<int> failures{0};
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {

@@ -27,8 +27,9 @@ template <typename Body>
 double timeMicroseconds(Body&& body) {
     const Clock::time_point start = Clock::now();
     if (!body()) {
+        // The library's threads are running: no exit() from under them.
         std::fprintf(stderr, "a round failed\n");
-        std::exit(1);
+        std::abort();
     }
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }

@@ -41,6 +41,8 @@ int forwardOpen(OpenFunction next, const char* path, int flags, va_list args) {
 
 // Every open of the process passes here first, the library's and the
 // emulator's alike, and goes on to the umockdev preload and libc.
+// glibc declares these with reserved parameter names.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int open(const char* path, int flags, ...) {
     va_list args;
     va_start(args, flags);
@@ -50,6 +52,7 @@ extern "C" int open(const char* path, int flags, ...) {
     return fd;
 }
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int open64(const char* path, int flags, ...) {
     va_list args;
     va_start(args, flags);

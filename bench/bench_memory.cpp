@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     const int count = bench::sizes(argc, argv, {{"SCREENS", 16, 1, 256}})[0];
     tsdemu::Testbed testbed;
     std::vector<tsdemu::EmulatedScreen*> screens;
+    screens.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) screens.push_back(&testbed.plug());
 
     const Sizes beforeOpen = processSizes();

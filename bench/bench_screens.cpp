@@ -50,6 +50,7 @@ void stream(int screens, int seconds, Outcome& outcome) {
         static_cast<std::size_t>(screens),
         std::vector<int64_t>(static_cast<std::size_t>(perScreen)));
     std::vector<std::vector<uint8_t>> reports;
+    reports.reserve(static_cast<std::size_t>(perScreen));
     for (int i = 0; i < perScreen; ++i)
         reports.push_back(reportWithSequence(static_cast<uint16_t>(i)));
     std::this_thread::sleep_for(50ms);

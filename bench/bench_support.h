@@ -221,7 +221,7 @@ public:
     SocketPair pair;
 
 private:
-    void run(Arrivals& arrivals) {
+    void run(Arrivals& arrivals) const {
         pthread_setname_np(pthread_self(), "bare-reader");
         pollfd entry{pair.device.get(), POLLIN, 0};
         uint8_t buffer[4096];

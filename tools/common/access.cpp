@@ -22,14 +22,19 @@ constexpr const char* kRuleDirectories[] = {TSD_UDEV_RULES_DIR, "/etc/udev/rules
 
 std::string installedRule() {
     for (const char* directory : kRuleDirectories) {
-        const std::string path = std::string(directory) + "/" + kRuleName;
+        std::string path = std::string(directory) + "/" + kRuleName;
         if (::access(path.c_str(), F_OK) == 0) return path;
     }
     return {};
 }
 
 std::string userName() {
-    if (const passwd* entry = ::getpwuid(::getuid())) return entry->pw_name;
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        return found->pw_name;
+    }
     return "$USER";
 }
 

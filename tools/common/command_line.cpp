@@ -92,6 +92,7 @@ Options parseOptions(const std::vector<std::string>& arguments,
     std::vector<std::string> copies{"tool"};
     copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(copies.size() + 1);
     for (std::string& word : copies) argv.push_back(word.data());
     argv.push_back(nullptr);
 
@@ -101,6 +102,9 @@ Options parseOptions(const std::vector<std::string>& arguments,
     optind = 0;  // glibc: start afresh, also for a second parse in one process
     const int argc = static_cast<int>(argv.size() - 1);
     for (;;) {
+        // getopt keeps its state in globals; the tools parse their options on
+        // one thread, before any other starts.
+        // NOLINTNEXTLINE(concurrency-mt-unsafe)
         const int result = getopt_long(argc, argv.data(), table.letters.c_str(),
                                        table.longOptions.data(), nullptr);
         if (result == -1) break;

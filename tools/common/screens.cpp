@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 #include "access.h"
 #include "exit_status.h"
@@ -31,7 +32,9 @@ std::string parentOf(const std::string& path) {
 std::string utf8Of(const wchar_t* text) {
     std::string out;
     for (; *text != L'\0'; ++text) {
-        const auto code = static_cast<uint32_t>(*text);
+        // Through the unsigned type: a byte above 0x7F may have been widened
+        // with its sign.
+        const auto code = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(*text));
         if (code < 0x80) {
             out += static_cast<char>(code);
         } else if (code < 0x800) {

@@ -25,6 +25,11 @@ Range rangeOption(const std::string& text) {
     return *range;
 }
 
+[[noreturn]] void badLine(const std::string& path, unsigned number, const std::string& line) {
+    usageError(path + ":" + std::to_string(number) +
+               ": expected touchX,touchY,targetX,targetY, not \"" + line + "\"");
+}
+
 // touchX,touchY,targetX,targetY per line; '#' comments, blank lines and a
 // header line naming the columns are allowed.
 std::vector<CalibrationPoint> readPoints(const std::string& path) {
@@ -42,8 +47,7 @@ std::vector<CalibrationPoint> readPoints(const std::string& path) {
             values.push_back(static_cast<float>(*value));
         }
         if (values.size() != 4 || !(fields.eof())) {
-            usageError(path + ":" + std::to_string(number) +
-                       ": expected touchX,touchY,targetX,targetY, not \"" + line + "\"");
+            badLine(path, number, line);
         }
         points.push_back({values[0], values[1], values[2], values[3]});
     }

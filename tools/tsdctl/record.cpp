@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -51,7 +51,7 @@ public:
     }
 
 private:
-    static std::string reason() { return std::strerror(errno); }
+    static std::string reason() { return std::system_category().message(errno); }
     [[noreturn]] void lost() const {
         throw Failure(Exit::Failed, "cannot write " + path_ + ": " + reason());
     }

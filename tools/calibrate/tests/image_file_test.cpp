@@ -43,7 +43,7 @@ TEST(ImageFile, PngChunksCarryCompressedRowsThatInflateBack) {
     ASSERT_EQ(::uncompress(raw.data(), &rawSize, png.data() + idat + 8, length), Z_OK);
     ASSERT_EQ(rawSize, raw.size());
     for (int row = 0; row < height; ++row) {
-        const auto line = static_cast<std::size_t>(row * (width * 3 + 1));
+        const std::size_t line = static_cast<std::size_t>(row) * (width * 3 + 1);
         ASSERT_EQ(raw[line], 0) << "filter byte of row " << row;
         ASSERT_EQ(0, std::memcmp(&raw[line + 1], &rgb[static_cast<std::size_t>(row * width * 3)],
                                  static_cast<std::size_t>(width * 3)))
