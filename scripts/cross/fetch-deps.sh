@@ -57,6 +57,12 @@ for t in $targets; do
             [ ! -e "$deb" ] || dpkg-deb -x "$deb" "$deps/$t"
         done
     done
+    # Some development packages link to their runtime library by an absolute
+    # path (zlib1g-dev: libz.so -> /lib/<triplet>/...), which would name the
+    # build machine's file: point such links into the unpacked tree.
+    find "$deps/$t" -type l -lname '/*' | while read -r link; do
+        ln -sfn "$deps/$t$(readlink "$link")" "$link"
+    done
     [ -e "$deps/$t/usr/lib/$triplet/libudev.so" ] || tsd_die "no libudev.so for $t in $deps/$t"
     [ -e "$deps/$t/usr/include/libudev.h" ] || tsd_die "no libudev.h for $t in $deps/$t"
     echo "$t: unpacked $(wc -w <<<"$packages") packages"
