@@ -23,7 +23,7 @@ constexpr const char* kUsage =
     "\nexit status: 0 kept, 1 failed, 2 usage, 3 no such screen, 4 access denied,\n"
     "5 cancelled, 6 timed out\n";
 
-const std::vector<tsdtool::OptionSpec> kOptions = {
+const std::vector<tsdtool::OptionEntry> kOptions = {
     {"device", 'd', true},  {"serial", 0, true},     {"backend", 0, true},
     {"output", 'o', true},  {"image-size", 0, true}, {"frame-format", 0, true},
     {"geometry", 0, true},  {"rotate", 0, true},     {"points", 'p', true},

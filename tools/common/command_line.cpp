@@ -15,12 +15,12 @@ namespace tsdtool {
 
 namespace {
 
-constexpr OptionSpec kStandard[] = {{"help", 'h', false}, {"version", 0, false}};
+constexpr OptionEntry kStandard[] = {{"help", 'h', false}, {"version", 0, false}};
 // getopt_long hands back `val` for a long option; above any letter, it
-// leads back to the spec.
+// leads back to the entry.
 constexpr int kLongBase = 256;
 
-std::string displayName(const OptionSpec& spec) { return std::string("--") + spec.name; }
+std::string displayName(const OptionEntry& entry) { return std::string("--") + entry.name; }
 
 // The option as the person wrote it, without a value after '='.
 std::string writtenAs(const char* word) {
@@ -29,42 +29,42 @@ std::string writtenAs(const char* word) {
 }
 
 struct Table {
-    std::vector<OptionSpec> specs;
+    std::vector<OptionEntry> entries;
     std::vector<option> longOptions;
     std::string letters;
 
-    Table(const std::vector<OptionSpec>& own, bool stopAtWord) : letters(stopAtWord ? "+:" : ":") {
-        specs.assign(own.begin(), own.end());
-        specs.insert(specs.end(), std::begin(kStandard), std::end(kStandard));
-        for (std::size_t i = 0; i < specs.size(); ++i) {
-            const OptionSpec& spec = specs[i];
-            const int argument = spec.takesValue ? required_argument : no_argument;
-            longOptions.push_back({spec.name, argument, nullptr, kLongBase + static_cast<int>(i)});
-            if (spec.letter != 0) {
-                letters += spec.letter;
-                if (spec.takesValue) letters += ':';
+    Table(const std::vector<OptionEntry>& own, bool stopAtWord) : letters(stopAtWord ? "+:" : ":") {
+        entries.assign(own.begin(), own.end());
+        entries.insert(entries.end(), std::begin(kStandard), std::end(kStandard));
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const OptionEntry& entry = entries[i];
+            const int argument = entry.takesValue ? required_argument : no_argument;
+            longOptions.push_back({entry.name, argument, nullptr, kLongBase + static_cast<int>(i)});
+            if (entry.letter != 0) {
+                letters += entry.letter;
+                if (entry.takesValue) letters += ':';
             }
         }
         longOptions.push_back({nullptr, 0, nullptr, 0});
     }
 
-    const OptionSpec* byValue(int value) const {
-        if (value >= kLongBase && value - kLongBase < static_cast<int>(specs.size())) {
-            return &specs[static_cast<std::size_t>(value - kLongBase)];
+    const OptionEntry* byValue(int value) const {
+        if (value >= kLongBase && value - kLongBase < static_cast<int>(entries.size())) {
+            return &entries[static_cast<std::size_t>(value - kLongBase)];
         }
-        for (const OptionSpec& spec : specs) {
-            if (spec.letter != 0 && spec.letter == value) return &spec;
+        for (const OptionEntry& entry : entries) {
+            if (entry.letter != 0 && entry.letter == value) return &entry;
         }
         return nullptr;
     }
 };
 
 [[noreturn]] void refuse(const Table& table, int result, char* const* argv) {
-    const OptionSpec* spec = table.byValue(optopt);
+    const OptionEntry* entry = table.byValue(optopt);
     // optind has moved past the word at fault.
     const std::string word = writtenAs(argv[optind - 1]);
-    if (result == ':') usageError((spec ? displayName(*spec) : word) + " needs a value");
-    if (spec != nullptr && optopt >= kLongBase) usageError(word + " takes no value");
+    if (result == ':') usageError((entry ? displayName(*entry) : word) + " needs a value");
+    if (entry != nullptr && optopt >= kLongBase) usageError(word + " takes no value");
     if (optopt > 0 && optopt < kLongBase) {
         usageError(std::string("unknown option -") + static_cast<char>(optopt));
     }
@@ -87,7 +87,7 @@ std::vector<std::string> Options::values(const std::string& name) const {
 }
 
 Options parseOptions(const std::vector<std::string>& arguments,
-                     const std::vector<OptionSpec>& specs, bool stopAtWord) {
+                     const std::vector<OptionEntry>& entries, bool stopAtWord) {
     // getopt permutes argv in place: it gets copies, with a program name first.
     std::vector<std::string> copies{"tool"};
     copies.insert(copies.end(), arguments.begin(), arguments.end());
@@ -96,7 +96,7 @@ Options parseOptions(const std::vector<std::string>& arguments,
     for (std::string& word : copies) argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    const Table table(specs, stopAtWord);
+    const Table table(entries, stopAtWord);
     Options options;
     opterr = 0;  // the messages are ours
     optind = 0;  // glibc: start afresh, also for a second parse in one process
@@ -109,16 +109,16 @@ Options parseOptions(const std::vector<std::string>& arguments,
                                        table.longOptions.data(), nullptr);
         if (result == -1) break;
         if (result == '?' || result == ':') refuse(table, result, argv.data());
-        const OptionSpec* spec = table.byValue(result);
-        options.values_.emplace(spec->name, spec->takesValue ? optarg : "");
+        const OptionEntry* entry = table.byValue(result);
+        options.values_.emplace(entry->name, entry->takesValue ? optarg : "");
     }
     options.words_.assign(argv.begin() + optind, argv.end() - 1);
     return options;
 }
 
-Options parseOptions(int argc, char* const* argv, const std::vector<OptionSpec>& specs,
+Options parseOptions(int argc, char* const* argv, const std::vector<OptionEntry>& entries,
                      bool stopAtWord) {
-    return parseOptions(std::vector<std::string>(argv + 1, argv + argc), specs, stopAtWord);
+    return parseOptions(std::vector<std::string>(argv + 1, argv + argc), entries, stopAtWord);
 }
 
 bool answerHelpOrVersion(const Options& options, const char* program, const char* usage) {

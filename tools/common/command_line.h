@@ -12,7 +12,7 @@
 
 namespace tsdtool {
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;  // the long name without dashes: "serial"
     char letter;       // a short form, or 0
     bool takesValue;
@@ -30,7 +30,7 @@ public:
     bool wantsVersion() const { return has("version"); }
 
 private:
-    friend Options parseOptions(const std::vector<std::string>&, const std::vector<OptionSpec>&,
+    friend Options parseOptions(const std::vector<std::string>&, const std::vector<OptionEntry>&,
                                 bool);
     std::multimap<std::string, std::string> values_;
     std::vector<std::string> words_;
@@ -40,8 +40,8 @@ private:
 // With `stopAtWord`, the first word that is not an option ends the options:
 // it and everything after it are words, as for a program to run.
 Options parseOptions(const std::vector<std::string>& arguments,
-                     const std::vector<OptionSpec>& specs, bool stopAtWord = false);
-Options parseOptions(int argc, char* const* argv, const std::vector<OptionSpec>& specs,
+                     const std::vector<OptionEntry>& entries, bool stopAtWord = false);
+Options parseOptions(int argc, char* const* argv, const std::vector<OptionEntry>& entries,
                      bool stopAtWord = false);
 
 // Prints the usage or the version when asked for; true when it did, and the

@@ -10,17 +10,17 @@
 namespace {
 
 using tsdctl::Exit;
-using tsdtool::OptionSpec;
+using tsdtool::OptionEntry;
 
-constexpr OptionSpec kJson = {"json", 0, false};
-constexpr OptionSpec kSerial = {"serial", 0, true};
-constexpr OptionSpec kYes = {"yes", 'y', false};
-constexpr OptionSpec kCount = {"count", 0, true};
+constexpr OptionEntry kJson = {"json", 0, false};
+constexpr OptionEntry kSerial = {"serial", 0, true};
+constexpr OptionEntry kYes = {"yes", 'y', false};
+constexpr OptionEntry kCount = {"count", 0, true};
 
 struct Subcommand {
     const char* name;
     Exit (*run)(const tsdtool::Options&);
-    std::vector<OptionSpec> options;
+    std::vector<OptionEntry> options;
     const char* summary;
     const char* help;
 };

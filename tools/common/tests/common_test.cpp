@@ -12,21 +12,21 @@
 namespace tsdtool {
 namespace {
 
-const std::vector<OptionSpec> kSpecs = {
+const std::vector<OptionEntry> kTable = {
     {"serial", 0, true}, {"yes", 'y', false}, {"count", 'c', true}};
 
 TEST(ToolOptions, TakeBothValueFormsShortLettersRepeatsAndWordsInAnyOrder) {
     const Options o = parseOptions(
-        {"mode", "--serial=A", "-y", "working", "--serial", "B", "-c3", "--", "-x"}, kSpecs);
+        {"mode", "--serial=A", "-y", "working", "--serial", "B", "-c3", "--", "-x"}, kTable);
     EXPECT_EQ(o.values("serial"), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(o.value("serial"), "B");
     EXPECT_TRUE(o.has("yes"));
     EXPECT_EQ(o.value("count"), "3");
     EXPECT_EQ(o.words(), (std::vector<std::string>{"mode", "working", "-x"}));
-    EXPECT_TRUE(parseOptions({"list", "--help"}, kSpecs).wantsHelp());
+    EXPECT_TRUE(parseOptions({"list", "--help"}, kTable).wantsHelp());
 
     // A program and its own options are words once the first word is seen.
-    const Options run = parseOptions({"-y", "prog", "--serial", "Z"}, kSpecs, true);
+    const Options run = parseOptions({"-y", "prog", "--serial", "Z"}, kTable, true);
     EXPECT_EQ(run.words(), (std::vector<std::string>{"prog", "--serial", "Z"}));
     EXPECT_FALSE(run.has("serial"));
 }
@@ -39,7 +39,7 @@ TEST(ToolOptions, RefuseWhatTheyDoNotKnowNamingTheOption) {
     };
     for (const auto& [words, message] : bad) {
         try {
-            parseOptions(words, kSpecs);
+            parseOptions(words, kTable);
             ADD_FAILURE() << words.front() << " was taken";
         } catch (const Failure& failure) {
             EXPECT_EQ(failure.status(), Exit::Usage);
