@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_args.h"
 #include "input_reports.h"
 #include "preload.h"
 #include "testbed.h"
@@ -143,8 +144,7 @@ void watcherCycle(tsdemu::Testbed& testbed, int& round) {
     // Every fourth watcher sees a device come and go before it is deleted.
     if (++round % 4 == 0) {
         const long before = uevents;
-        const std::string device =
-            testbed.addOtherDevice("input", "churn" + std::to_string(round));
+        const std::string device = testbed.addOtherDevice("input", "churn" + std::to_string(round));
         testbed.removeOtherDevice(device);
         require(passes(uevents, before + 1), "two uevents delivered");
     }
@@ -153,6 +153,7 @@ void watcherCycle(tsdemu::Testbed& testbed, int& round) {
 
 void commandsFromThreads(TouchScreenHandle handle, int perThread) {
     std::vector<std::thread> threads;
+    threads.reserve(8);
     std::atomic<int> failures{0};
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {
@@ -172,7 +173,7 @@ void commandsFromThreads(TouchScreenHandle handle, int perThread) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int scale = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const int scale = bench::sizes(argc, argv, {{"SCALE", 1, 1, 200}})[0];
     tsdemu::Testbed testbed;
     tsdemu::EmulatedScreen& screen = testbed.plug();
     const std::string syspath = screen.syspath();

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench_args.h"
 #include "common/unique_fd.h"
 #include "device/screen_lock.h"
 #include "preload.h"
@@ -28,8 +29,9 @@ template <typename Body>
 double timeMicroseconds(Body&& body) {
     const Clock::time_point start = Clock::now();
     if (!body()) {
+        // The library's threads are running: no exit() from under them.
         std::fprintf(stderr, "a round failed\n");
-        std::exit(1);
+        std::abort();
     }
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
@@ -53,7 +55,7 @@ bool rawPair(int fd) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+    const int rounds = bench::sizes(argc, argv, {{"ROUNDS", 2000, 1, 10000000}})[0];
 
     tsdemu::Testbed testbed;
     tsdemu::EmulatedScreen& screen = testbed.plug();

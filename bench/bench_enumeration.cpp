@@ -41,6 +41,8 @@ int forwardOpen(OpenFunction next, const char* path, int flags, va_list args) {
 
 // Every open of the process passes here first, the library's and the
 // emulator's alike, and goes on to the umockdev preload and libc.
+// glibc declares these with reserved parameter names.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int open(const char* path, int flags, ...) {
     va_list args;
     va_start(args, flags);
@@ -50,6 +52,7 @@ extern "C" int open(const char* path, int flags, ...) {
     return fd;
 }
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int open64(const char* path, int flags, ...) {
     va_list args;
     va_start(args, flags);
@@ -91,8 +94,8 @@ int bareEnumeration() {
 
 int libraryEnumeration() {
     int found = 0;
-    TsdEnumTouchScreensA([](void* context, const char*, const wchar_t*) { ++*static_cast<int*>(context); },
-                         &found);
+    TsdEnumTouchScreensA(
+        [](void* context, const char*, const wchar_t*) { ++*static_cast<int*>(context); }, &found);
     return found;
 }
 
@@ -119,8 +122,10 @@ tsdemu::ScreenIdentity otherDevice(unsigned index) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int repetitions = argOr(argc, argv, 1, 15);
-    const int largest = argOr(argc, argv, 2, 256);
+    const std::vector<int> given =
+        bench::sizes(argc, argv, {{"REPETITIONS", 15, 1, 10000}, {"LARGEST", 256, 1, 4096}});
+    const int repetitions = given[0];
+    const int largest = given[1];
     tsdemu::Testbed testbed;
     int present = 0;
     for (; present < kSupported; ++present) testbed.plug();
@@ -150,8 +155,7 @@ int main(int argc, char** argv) {
         figure(name + "_bare_libudev", bareUs, "us");
         figure(name + "_ratio", libraryUs / bareUs, "x");
         figure(name + "_library_per_device_ratio_to_16", perDevice / perDeviceAtSmallest, "x");
-        figure(name + "_bare_per_device_ratio_to_16", barePerDevice / barePerDeviceAtSmallest,
-               "x");
+        figure(name + "_bare_per_device_ratio_to_16", barePerDevice / barePerDeviceAtSmallest, "x");
         figure(name + "_nodes_opened", libraryOpens, "nodes");
     }
     figure("enumerate_found_right", right ? 1 : 0, "bool");

@@ -88,9 +88,10 @@ void noTouch(void*, TouchPoint*) {}
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int count = argOr(argc, argv, 1, 16);
+    const int count = bench::sizes(argc, argv, {{"SCREENS", 16, 1, 256}})[0];
     tsdemu::Testbed testbed;
     std::vector<tsdemu::EmulatedScreen*> screens;
+    screens.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) screens.push_back(&testbed.plug());
 
     const Sizes beforeOpen = processSizes();
@@ -118,8 +119,7 @@ int main(int argc, char** argv) {
            "KiB");
     figure("memory_per_open_screen_virtual", (opened.virtualKiB - beforeOpen.virtualKiB) / n,
            "KiB");
-    figure("memory_per_manager_resident", (delivering.residentKiB - opened.residentKiB) / n,
-           "KiB");
+    figure("memory_per_manager_resident", (delivering.residentKiB - opened.residentKiB) / n, "KiB");
     figure("memory_per_manager_virtual", (delivering.virtualKiB - opened.virtualKiB) / n, "KiB");
     figure("memory_per_watcher_resident", watching.residentKiB - delivering.residentKiB, "KiB");
     figure("memory_per_watcher_virtual", watching.virtualKiB - delivering.virtualKiB, "KiB");

@@ -46,10 +46,13 @@ void stream(int screens, int seconds, Outcome& outcome) {
         arrivals.push_back(std::make_unique<Arrivals>(static_cast<std::size_t>(perScreen)));
         libraries.push_back(std::make_unique<Receiver>(*arrivals.back()));
     }
-    std::vector<std::vector<int64_t>> sentAt(static_cast<std::size_t>(screens),
-                                             std::vector<int64_t>(static_cast<std::size_t>(perScreen)));
+    std::vector<std::vector<int64_t>> sentAt(
+        static_cast<std::size_t>(screens),
+        std::vector<int64_t>(static_cast<std::size_t>(perScreen)));
     std::vector<std::vector<uint8_t>> reports;
-    for (int i = 0; i < perScreen; ++i) reports.push_back(reportWithSequence(static_cast<uint16_t>(i)));
+    reports.reserve(static_cast<std::size_t>(perScreen));
+    for (int i = 0; i < perScreen; ++i)
+        reports.push_back(reportWithSequence(static_cast<uint16_t>(i)));
     std::this_thread::sleep_for(50ms);
     const OthersCpu cpu;
     const int64_t start = nowNs();
@@ -87,9 +90,11 @@ void report(const std::string& name, const Outcome& outcome, const Outcome& one)
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int seconds = argOr(argc, argv, 1, 2);
-    const int rounds = argOr(argc, argv, 2, 2);
-    const int largest = argOr(argc, argv, 3, 16);
+    const std::vector<int> size = bench::sizes(
+        argc, argv, {{"SECONDS", 2, 1, 3600}, {"ROUNDS", 2, 1, 1000}, {"LARGEST", 16, 1, 256}});
+    const int seconds = size[0];
+    const int rounds = size[1];
+    const int largest = size[2];
     // The writer sleeps between reports; without this the default 50 us of
     // timer slack would bunch them.
     prctl(PR_SET_TIMERSLACK, 1UL);

@@ -20,12 +20,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench_args.h"
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
-#include "touch/callback_manager.h"
 #include "input_reports.h"
 #include "thread_list.h"
+#include "touch/callback_manager.h"
 #include "touchsdk.h"
 
 namespace bench {
@@ -37,13 +38,6 @@ using namespace std::chrono_literals;
 inline void figure(const std::string& name, double value, const char* unit) {
     std::printf("FIGURE %s %.3f %s\n", name.c_str(), value, unit);
     std::fflush(stdout);
-}
-
-// A positive integer from argv[index], or `fallback`.
-inline int argOr(int argc, char** argv, int index, int fallback) {
-    if (argc <= index) return fallback;
-    const int value = std::atoi(argv[index]);
-    return value > 0 ? value : fallback;
 }
 
 inline int64_t nowNs() {
@@ -124,8 +118,10 @@ public:
         // Sequence numbers wrap at 65536: a step of 1 to 32767 is forward,
         // and any step over 1 skipped reports (the backlog let them go).
         const auto step = static_cast<uint16_t>(sequence - expected_);
-        if (step >= 0x8000) ++outOfOrder_;
-        else skipped_ += step;
+        if (step >= 0x8000)
+            ++outOfOrder_;
+        else
+            skipped_ += step;
         expected_ = static_cast<uint16_t>(sequence + 1);
         at_[count_ % at_.size()] = now;
         // Wake the waiter only when it is done: a wake-up per report would
@@ -225,7 +221,7 @@ public:
     SocketPair pair;
 
 private:
-    void run(Arrivals& arrivals) {
+    void run(Arrivals& arrivals) const {
         pthread_setname_np(pthread_self(), "bare-reader");
         pollfd entry{pair.device.get(), POLLIN, 0};
         uint8_t buffer[4096];

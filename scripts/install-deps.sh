@@ -7,9 +7,9 @@ export DEBIAN_FRONTEND=noninteractive
 APT="apt-get -o DPkg::Lock::Timeout=600"
 # The library (libudev), the emulated screen (umockdev, GLib), the tests
 # (GoogleTest, pytest), tsd-calibrate's window (SDL2), the manual pages
-# (scdoc) and the HTML reference (Doxygen).
+# (scdoc), the HTML reference (Doxygen) and compressed PNG frames (zlib).
 PACKAGES="cmake make g++ pkgconf binutils libudev-dev googletest \
-umockdev libumockdev-dev libglib2.0-dev libsdl2-dev python3 python3-pytest \
+umockdev libumockdev-dev libglib2.0-dev libsdl2-dev zlib1g-dev python3 python3-pytest \
 scdoc doxygen $*"
 missing=
 for p in $PACKAGES; do

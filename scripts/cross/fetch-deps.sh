@@ -1,5 +1,5 @@
 #!/bin/bash
-# fetch-deps.sh [--with-emulator] [TARGET...]: unpacks each target's libudev (runtime and
+# fetch-deps.sh [--with-emulator] [TARGET...]: unpacks each target's libudev and zlib (runtime and
 # headers) from Debian's packages for that architecture into
 # .deps/<target>, with a private apt state: no foreign architecture is added
 # to dpkg, and the host's own packages are left as they are. Multiarch
@@ -21,7 +21,7 @@ emulator_packages="umockdev libumockdev0 libumockdev-dev libglib2.0-0 libglib2.0
   liblzma5 libzstd1 libffi8 libffi-dev libmount1 libmount-dev libblkid1 libblkid-dev
   libselinux1 libselinux1-dev libsepol2 libsepol-dev libpcre2-8-0 libpcre2-16-0
   libpcre2-32-0 libpcre2-posix3 libpcre2-dev zlib1g zlib1g-dev"
-packages="libudev1 libudev-dev ${TSD_CROSS_EXTRA_PACKAGES:-}"
+packages="libudev1 libudev-dev zlib1g zlib1g-dev ${TSD_CROSS_EXTRA_PACKAGES:-}"
 if [ "${1:-}" = --with-emulator ]; then
     packages="$packages $emulator_packages"
     shift
@@ -56,6 +56,12 @@ for t in $targets; do
         for deb in "$deps/.debs/${p}_"*"_$t.deb" "$deps/.debs/${p}_"*"_all.deb"; do
             [ ! -e "$deb" ] || dpkg-deb -x "$deb" "$deps/$t"
         done
+    done
+    # Some development packages link to their runtime library by an absolute
+    # path (zlib1g-dev: libz.so -> /lib/<triplet>/...), which would name the
+    # build machine's file: point such links into the unpacked tree.
+    find "$deps/$t" -type l -lname '/*' | while read -r link; do
+        ln -sfn "$deps/$t$(readlink "$link")" "$link"
     done
     [ -e "$deps/$t/usr/lib/$triplet/libudev.so" ] || tsd_die "no libudev.so for $t in $deps/$t"
     [ -e "$deps/$t/usr/include/libudev.h" ] || tsd_die "no libudev.h for $t in $deps/$t"
