@@ -65,9 +65,10 @@ class Frame:
         with open(path, "rb") as f:
             data = f.read()
         header = b"P6\n%d %d\n255\n" % SIZE
-        check(data.startswith(header), f"{path}: not a {SIZE} PPM")
+        # A frame being written is read again once it is whole.
+        self.complete = len(data) == len(header) + SIZE[0] * SIZE[1] * 3
+        check(not self.complete or data.startswith(header), f"{path}: not a {SIZE} PPM")
         self.path, self.pixels = path, data[len(header):]
-        self.complete = len(self.pixels) == SIZE[0] * SIZE[1] * 3
 
     def where(self, colour):
         found, at = [], self.pixels.find(colour)
