@@ -14,7 +14,7 @@ constexpr std::array<int, 3> kStopSignals = {SIGINT, SIGTERM, SIGHUP};
 int gWriteFd = -1;
 struct sigaction gSaved[kStopSignals.size()];
 
-extern "C" void onStopSignal(int) {
+extern "C" void onCalibratorStop(int) {
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(gWriteFd, &byte, 1);
@@ -29,7 +29,7 @@ SignalPipe::SignalPipe() {
     readFd_ = fds[0];
     gWriteFd = fds[1];
     struct sigaction action {};
-    action.sa_handler = onStopSignal;
+    action.sa_handler = onCalibratorStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < kStopSignals.size(); ++i) {

@@ -1,135 +1,85 @@
 #include "view_options.h"
 
-#include <getopt.h>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
+#include "exit_status.h"
+#include "values.h"
 
 namespace tsdview {
 namespace {
 
-enum OptionId : int {
-    kDevice = 256,
-    kBackend,
-    kOutput,
-    kImageSize,
-    kFrameFormat,
-    kGeometry,
-    kRotate,
-    kTimeout,
-    kFrames,
-    kVersion,
-};
+tsdcal::Rect rectOf(const tsdtool::Geometry& g) { return {g.x, g.y, g.width, g.height}; }
 
-constexpr option kOptions[] = {
-    {"device", required_argument, nullptr, kDevice},
-    {"backend", required_argument, nullptr, kBackend},
-    {"output", required_argument, nullptr, kOutput},
-    {"image-size", required_argument, nullptr, kImageSize},
-    {"frame-format", required_argument, nullptr, kFrameFormat},
-    {"geometry", required_argument, nullptr, kGeometry},
-    {"rotate", required_argument, nullptr, kRotate},
-    {"timeout", required_argument, nullptr, kTimeout},
-    {"frames", required_argument, nullptr, kFrames},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0},
-};
-
-std::optional<double> number(const std::string& text, double low, double high) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high) {
-        return {};
+tsdcal::Rect geometryOption(const char* option, const std::string& text, bool offset) {
+    const std::optional<tsdtool::Geometry> g = tsdtool::parseGeometry(text, offset);
+    if (!g) {
+        tsdtool::usageError(std::string(option) + " takes " + (offset ? "WxH+X+Y" : "WxH") +
+                            ", not \"" + text + "\"");
     }
-    return value;
+    return rectOf(*g);
 }
 
-// One option with its value; an empty result when it is understood.
-std::string apply(int id, const std::string& value, ViewOptions& o) {
-    switch (id) {
-        case kDevice:
-            o.device = value;
-            return {};
-        case kBackend:
-            o.display.backend = value;
-            return {};
-        case kOutput:
-            o.display.output = value;
-            return {};
-        case kFrameFormat:
-            o.display.frameFormat = value;
-            if (value == "png" || value == "ppm") return {};
-            return "--frame-format takes png or ppm, not " + value;
-        case kImageSize: {
-            const std::optional<tsdcal::Rect> r = tsdcal::parseGeometry(value);
-            if (!r || value.find('+') != std::string::npos) return "--image-size takes WxH, not " + value;
-            o.display.imageSize = {r->width, r->height};
-            return {};
-        }
-        case kGeometry:
-            o.geometry = tsdcal::parseGeometry(value);
-            return o.geometry ? "" : "--geometry takes WxH+X+Y, not " + value;
-        case kRotate: {
-            const std::optional<tsdcal::Rotation> r = tsdcal::parseRotation(value);
-            o.rotation = r.value_or(tsdcal::Rotation::k0);
-            return r ? "" : "--rotate takes 0, 90, 180 or 270, not " + value;
-        }
-        case kTimeout:
-            o.timeoutSeconds = number(value, 0.001, 86400);
-            return o.timeoutSeconds ? "" : "--timeout takes seconds, above 0 and up to 86400, not " + value;
-        case kFrames: {
-            const std::optional<double> n = number(value, 1, 1e9);
-            if (!n || *n != std::floor(*n)) return "--frames takes a whole number from 1, not " + value;
-            o.frames = static_cast<long>(*n);
-            return {};
-        }
-        default:
-            return "unknown option";
+std::string oneOf(const char* option, const std::string& text,
+                  std::initializer_list<const char*> offered, const char* listed) {
+    for (const char* choice : offered) {
+        if (text == choice) return text;
     }
+    tsdtool::usageError(std::string(option) + " takes " + listed + ", not \"" + text + "\"");
 }
 
 }  // namespace
 
+std::vector<tsdtool::OptionSpec> viewOptionSpecs() {
+    return {{"device", 0, true},   {"serial", 0, true},      {"backend", 0, true},
+            {"output", 0, true},   {"image-size", 0, true},  {"frame-format", 0, true},
+            {"geometry", 0, true}, {"rotate", 0, true},      {"timeout", 0, true},
+            {"frames", 0, true},   {"help", 'h', false},     {"version", 0, false}};
+}
+
 const char* viewUsage() {
-    return "usage: tsd-view [--device SYSPATH] [--backend auto|sdl|fb|image] [--output OUTPUT]\n"
-           "                [--geometry WxH+X+Y] [--rotate 0|90|180|270]\n"
+    return "usage: tsd-view [SCREEN] [--serial TEXT] [--backend auto|sdl|fb|image]\n"
+           "                [--output OUTPUT] [--geometry WxH+X+Y] [--rotate 0|90|180|270]\n"
            "                [--timeout SECONDS] [--frames N]\n"
            "                [--image-size WxH] [--frame-format png|ppm]\n"
            "Shows each touch on the display the screen lies on: rings where the\n"
            "calibration puts them, crosses where the sensor measured them, the\n"
            "last second's trail, the virtual keys and the report rate. Escape ends.\n"
+           "SCREEN is an index from tsdctl list, a /dev/hidrawN or a sysfs path.\n"
            "Exit status: 0 done, 1 failed (the screen went away), 2 usage,\n"
            "3 no such screen, 4 access denied.\n";
 }
 
-bool parseViewOptions(int argc, char** argv, ViewOptions& options, std::string& error) {
-    optind = 0;  // a fresh scan, with GNU's permutation
-    opterr = 0;
-    for (;;) {
-        const int id = getopt_long(argc, argv, ":h", kOptions, nullptr);
-        if (id == -1) break;
-        // getopt has stepped past the option that it complains about.
-        const std::string word = argv[std::max(optind - 1, 1)];
-        if (id == 'h') {
-            options.help = true;
-        } else if (id == kVersion) {
-            options.version = true;
-        } else if (id == ':') {
-            error = word + " needs a value";
-        } else if (id == '?') {
-            error = "unknown option " + word;
-        } else {
-            error = apply(id, optarg, options);
-        }
-        if (!error.empty()) return false;
+ViewOptions viewOptions(const tsdtool::Options& given) {
+    ViewOptions o;
+    const std::vector<std::string>& words = given.words();
+    if (words.size() > 1 || (!words.empty() && given.has("device"))) {
+        tsdtool::usageError("name one screen");
     }
-    if (optind < argc) {
-        error = std::string("unexpected argument ") + argv[optind];
-        return false;
+    if (!words.empty()) o.screen.word = words.front();
+    if (auto v = given.value("device")) o.screen.word = *v;
+    if (auto v = given.value("serial")) o.screen.serial = *v;
+    if (auto v = given.value("backend")) {
+        o.display.backend = oneOf("--backend", *v, {"auto", "sdl", "fb", "image"},
+                                  "auto, sdl, fb or image");
     }
-    return true;
+    if (auto v = given.value("output")) o.display.output = *v;
+    if (auto v = given.value("image-size")) {
+        const tsdcal::Rect r = geometryOption("--image-size", *v, false);
+        o.display.imageSize = {r.width, r.height};
+    }
+    if (auto v = given.value("frame-format")) {
+        o.display.frameFormat = oneOf("--frame-format", *v, {"png", "ppm"}, "png or ppm");
+    }
+    if (auto v = given.value("geometry")) o.geometry = geometryOption("--geometry", *v, true);
+    if (auto v = given.value("rotate")) {
+        o.rotation = *tsdcal::parseRotation(
+            oneOf("--rotate", *v, {"0", "90", "180", "270"}, "0, 90, 180 or 270"));
+    }
+    if (auto v = given.value("timeout")) {
+        o.timeoutSeconds = tsdtool::numberOption("--timeout", *v, 0.001, 86400);
+    }
+    if (auto v = given.value("frames")) {
+        o.frames = static_cast<long>(tsdtool::unsignedOption("--frames", *v, 1, 1000000000));
+    }
+    return o;
 }
 
 }  // namespace tsdview

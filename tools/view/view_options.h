@@ -5,22 +5,24 @@
 
 #include "display.h"
 #include "geometry.h"
+#include "options.h"
+#include "screens.h"
 
 namespace tsdview {
 
 struct ViewOptions {
-    std::string device;  // syspath; empty: the first screen found
+    tsdtool::ScreenSelection screen;  // neither: the only screen attached
     tsdcal::DisplayChoice display;
     std::optional<tsdcal::Rect> geometry;  // empty: the whole display
     tsdcal::Rotation rotation = tsdcal::Rotation::k0;
     std::optional<double> timeoutSeconds;  // without a touch; empty: never
     std::optional<long> frames;            // pictures shown; empty: no limit
-    bool help = false;
-    bool version = false;
 };
 
-// Fills `options`; false with `error` set for anything not understood.
-bool parseViewOptions(int argc, char** argv, ViewOptions& options, std::string& error);
+// The options after --help and --version were answered; ends with a usage
+// failure for anything not understood.
+ViewOptions viewOptions(const tsdtool::Options& given);
+std::vector<tsdtool::OptionSpec> viewOptionSpecs();
 const char* viewUsage();
 
 }  // namespace tsdview

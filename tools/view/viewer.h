@@ -8,7 +8,7 @@
 #include "library_screen.h"
 #include "live_picture.h"
 #include "live_state.h"
-#include "signals.h"
+#include "stop_signals.h"
 
 namespace tsdview {
 
@@ -28,7 +28,7 @@ struct Ending {
 // something changed or is fading, so that it sleeps while nobody touches.
 class Viewer {
 public:
-    Viewer(tsdcal::LibraryScreen& screen, tsdcal::Display& display, tsdcal::SignalPipe& signals,
+    Viewer(tsdcal::LibraryScreen& screen, tsdcal::Display& display, tsdtool::StopSignals& signals,
            const tsdcal::View& view, ScreenFacts facts, ViewLimits limits)
         : screen_(screen),
           display_(display),
@@ -46,7 +46,7 @@ private:
 
     tsdcal::LibraryScreen& screen_;
     tsdcal::Display& display_;
-    tsdcal::SignalPipe& signals_;
+    tsdtool::StopSignals& signals_;
     tsdcal::View view_;
     ScreenFacts facts_;
     ViewLimits limits_;
