@@ -82,18 +82,18 @@ void drawCorners(Canvas& canvas, const touchsdk::CalibrationRange& r, int scale)
 }
 
 // The calibrated path of the last second, older parts closer to the
-// background.
-void drawTrail(Canvas& canvas, const Contact& contact, const Mapping& mapping, int64_t nowMs) {
+// background; as wide as the grid is apart from it at a glance.
+void drawTrail(Canvas& canvas, const Contact& contact, const Mapping& mapping, int64_t nowMs,
+               int scale) {
     const TrailPoint* previous = nullptr;
     for (const TrailPoint& point : contact.trail) {
         const double age = std::clamp(static_cast<double>(nowMs - point.ms) / kTrailMs, 0.0, 1.0);
         const Color c = blend(colors::kTrail, tsdcal::colors::kBackground, age);
-        const PointF at = mapping.toView(point.at);
-        if (previous != nullptr && point.joined) {
-            const PointF from = mapping.toView(previous->at);
-            canvas.line(pixel(from.x), pixel(from.y), pixel(at.x), pixel(at.y), c);
-        } else {
-            canvas.set(pixel(at.x), pixel(at.y), c);
+        const PointF to = mapping.toView(point.at);
+        const PointF from = previous != nullptr && point.joined ? mapping.toView(previous->at) : to;
+        for (int o = -scale / 2; o <= scale / 2 + scale % 2; ++o) {
+            canvas.line(pixel(from.x) + o, pixel(from.y), pixel(to.x) + o, pixel(to.y), c);
+            canvas.line(pixel(from.x), pixel(from.y) + o, pixel(to.x), pixel(to.y) + o, c);
         }
         previous = &point;
     }
@@ -180,7 +180,7 @@ Canvas drawLive(const LiveState& state, const ScreenFacts& facts, const tsdcal::
     const Mapping mapping(facts.range, size);
     drawGrid(canvas);
     drawCorners(canvas, facts.range, scale);
-    for (const auto& [id, contact] : state.contacts()) drawTrail(canvas, contact, mapping, nowMs);
+    for (const auto& [id, contact] : state.contacts()) drawTrail(canvas, contact, mapping, nowMs, scale);
     for (const auto& [id, contact] : state.contacts()) {
         drawContact(canvas, id, contact, mapping, scale);
     }
