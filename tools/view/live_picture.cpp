@@ -173,9 +173,9 @@ void drawStatus(Canvas& canvas, const LiveState& state, const ScreenFacts& facts
 
 }  // namespace
 
-Canvas drawLive(const LiveState& state, const ScreenFacts& facts, const tsdcal::Size& size,
-                int64_t nowMs) {
-    Canvas canvas(size.width, size.height);
+void drawLive(Canvas& canvas, const LiveState& state, const ScreenFacts& facts, int64_t nowMs) {
+    const tsdcal::Size size{canvas.width(), canvas.height()};
+    canvas.fillRect(0, 0, size.width, size.height, tsdcal::colors::kBackground);
     const int scale = scaleOf(size);
     const Mapping mapping(facts.range, size);
     drawGrid(canvas);
@@ -186,7 +186,6 @@ Canvas drawLive(const LiveState& state, const ScreenFacts& facts, const tsdcal::
     }
     drawKeys(canvas, state.keys(), scale);
     drawStatus(canvas, state, facts, scale);
-    return canvas;
 }
 
 }  // namespace tsdview

@@ -26,8 +26,9 @@ struct ScreenFacts {
     touchsdk::CalibrationRange range;  // the screen's units across the view
 };
 
-// The picture of `state` at `nowMs`, in the person's view of `size`.
-tsdcal::Canvas drawLive(const LiveState& state, const ScreenFacts& facts, const tsdcal::Size& size,
-                        int64_t nowMs);
+// Draws the picture of `state` at `nowMs` over all of `canvas`, the
+// person's view.
+void drawLive(tsdcal::Canvas& canvas, const LiveState& state, const ScreenFacts& facts,
+              int64_t nowMs);
 
 }  // namespace tsdview

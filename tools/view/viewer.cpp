@@ -8,9 +8,10 @@
 namespace tsdview {
 namespace {
 
-// Pictures follow the screen at most this often: faster than the eye,
-// slower than a 200 Hz screen reports.
-constexpr int64_t kFrameMs = 16;
+// Pictures follow the screen at most this often: smooth to the eye, and a
+// full-screen software redraw stays a small share of a board's processor
+// under a screen reporting at 100-200 Hz.
+constexpr int64_t kFrameMs = 33;
 // While a trail fades by itself, a modest rate is smooth enough.
 constexpr int64_t kFadeFrameMs = 50;
 // How often, while waiting, the screen's presence is looked at: removal
@@ -50,8 +51,11 @@ std::optional<Ending> Viewer::drawIfDue(int64_t nowMs) {
     const int64_t since = nowMs - lastDrawMs_;
     const bool due = (changed_ && since >= kFrameMs) || (state_.fading() && since >= kFadeFrameMs);
     if (!due) return {};
-    const tsdcal::Canvas picture = drawLive(state_, facts_, view_.logical(), nowMs);
-    if (!display_.show(view_.toOutput(picture), view_.area())) {
+    drawLive(picture_, state_, facts_, nowMs);
+    const bool shown = view_.rotation() == tsdcal::Rotation::k0
+                           ? display_.show(picture_, view_.area())
+                           : display_.show(view_.toOutput(picture_), view_.area());
+    if (!shown) {
         return Ending{true, "cannot show the picture"};
     }
     changed_ = false;

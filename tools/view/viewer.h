@@ -35,7 +35,8 @@ public:
           signals_(signals),
           view_(view),
           facts_(std::move(facts)),
-          limits_(limits) {}
+          limits_(limits),
+          picture_(view.logical().width, view.logical().height) {}
 
     Ending run();
 
@@ -51,6 +52,9 @@ private:
     ScreenFacts facts_;
     ViewLimits limits_;
     LiveState state_;
+    // Drawn over in place: a full-screen buffer allocated afresh for each
+    // picture costs more in page faults than the drawing itself.
+    tsdcal::Canvas picture_;
     bool changed_ = true;  // the first picture is due at once
     bool gone_ = false;
     long shown_ = 0;
