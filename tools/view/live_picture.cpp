@@ -36,7 +36,9 @@ int pixel(double v) { return static_cast<int>(std::floor(v)); }
 
 // Text scale and the sizes derived from it grow with the view, so that a
 // large panel is read from where the installer stands.
-int scaleOf(const tsdcal::Size& size) { return std::max(1, std::min(size.width, size.height) / 300); }
+int scaleOf(const tsdcal::Size& size) {
+    return std::max(1, std::min(size.width, size.height) / 300);
+}
 
 Color blend(Color from, Color to, double share) {
     const auto channel = [&](int shift) {
@@ -70,11 +72,10 @@ void drawCorners(Canvas& canvas, const touchsdk::CalibrationRange& r, int scale)
             const int y = bottom ? h - arm : 0;
             canvas.fillRect(x, bottom ? h - thick : 0, arm, thick, colors::kCorner);
             canvas.fillRect(right ? w - thick : 0, y, thick, arm, colors::kCorner);
-            const std::string units = std::to_string(std::lround(right ? r.xEnd : r.xBegin)) +
-                                      "," +
+            const std::string units = std::to_string(std::lround(right ? r.xEnd : r.xBegin)) + "," +
                                       std::to_string(std::lround(bottom ? r.yEnd : r.yBegin));
-            const int tx = right ? w - thick - 2 * scale - Canvas::textWidth(units, scale)
-                                 : thick + 2 * scale;
+            const int tx =
+                right ? w - thick - 2 * scale - Canvas::textWidth(units, scale) : thick + 2 * scale;
             const int ty = bottom ? h - arm - textHeight - 2 * scale : arm + 2 * scale;
             canvas.text(tx, ty, units, scale, tsdcal::colors::kDim);
         }
@@ -128,7 +129,8 @@ void drawRawMark(Canvas& canvas, const PointF& at, int arm) {
 void drawContact(Canvas& canvas, uint8_t id, const Contact& contact, const Mapping& mapping,
                  int scale) {
     const double minimum = 12.0 * scale;
-    if (contact.rawDown && contact.raw) drawRawMark(canvas, mapping.toView(*contact.raw), 6 * scale);
+    if (contact.rawDown && contact.raw)
+        drawRawMark(canvas, mapping.toView(*contact.raw), 6 * scale);
     if (!contact.down || !contact.touch) return;
     const PointF at = mapping.toView(*contact.touch);
     const PointF size = mapping.extent(contact.width, contact.height);
@@ -153,7 +155,8 @@ void drawKeys(Canvas& canvas, const std::map<uint8_t, bool>& keys, int scale) {
         const std::string label = "key " + std::to_string(key);
         const int boxWidth = Canvas::textWidth(label, scale) + 12 * scale;
         if (held) canvas.fillRect(x, y, boxWidth, boxHeight, colors::kKeyLit);
-        canvas.frameRect(x, y, boxWidth, boxHeight, scale, held ? colors::kKeyLit : tsdcal::colors::kDim);
+        canvas.frameRect(x, y, boxWidth, boxHeight, scale,
+                         held ? colors::kKeyLit : tsdcal::colors::kDim);
         canvas.text(x + 6 * scale, y + 4 * scale, label, scale,
                     held ? tsdcal::colors::kBackground : tsdcal::colors::kText);
         x += boxWidth + 4 * scale;
@@ -180,7 +183,8 @@ void drawLive(Canvas& canvas, const LiveState& state, const ScreenFacts& facts, 
     const Mapping mapping(facts.range, size);
     drawGrid(canvas);
     drawCorners(canvas, facts.range, scale);
-    for (const auto& [id, contact] : state.contacts()) drawTrail(canvas, contact, mapping, nowMs, scale);
+    for (const auto& [id, contact] : state.contacts())
+        drawTrail(canvas, contact, mapping, nowMs, scale);
     for (const auto& [id, contact] : state.contacts()) {
         drawContact(canvas, id, contact, mapping, scale);
     }

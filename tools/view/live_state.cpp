@@ -30,8 +30,7 @@ void LiveState::feedKey(const tsdcal::KeySample& key) { keys_[key.key] = key.dow
 // share the report's scan time and never repeat an ID. A screen that keeps
 // its scan time still is counted by the repeated IDs.
 void LiveState::countReport(const tsdcal::TouchSample& sample) {
-    const bool sameReport =
-        lastScanTime_ == sample.scanTime && !idsInReport_.test(sample.id);
+    const bool sameReport = lastScanTime_ == sample.scanTime && !idsInReport_.test(sample.id);
     if (!sameReport) {
         idsInReport_.reset();
         reportTimes_.push_back(sample.ms);

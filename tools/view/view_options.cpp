@@ -28,10 +28,10 @@ std::string oneOf(const char* option, const std::string& text,
 }  // namespace
 
 std::vector<tsdtool::OptionSpec> viewOptionSpecs() {
-    return {{"device", 0, true},   {"serial", 0, true},      {"backend", 0, true},
-            {"output", 0, true},   {"image-size", 0, true},  {"frame-format", 0, true},
-            {"geometry", 0, true}, {"rotate", 0, true},      {"timeout", 0, true},
-            {"frames", 0, true},   {"help", 'h', false},     {"version", 0, false}};
+    return {{"device", 0, true},   {"serial", 0, true},     {"backend", 0, true},
+            {"output", 0, true},   {"image-size", 0, true}, {"frame-format", 0, true},
+            {"geometry", 0, true}, {"rotate", 0, true},     {"timeout", 0, true},
+            {"frames", 0, true},   {"help", 'h', false},    {"version", 0, false}};
 }
 
 const char* viewUsage() {
@@ -57,8 +57,8 @@ ViewOptions viewOptions(const tsdtool::Options& given) {
     if (auto v = given.value("device")) o.screen.word = *v;
     if (auto v = given.value("serial")) o.screen.serial = *v;
     if (auto v = given.value("backend")) {
-        o.display.backend = oneOf("--backend", *v, {"auto", "sdl", "fb", "image"},
-                                  "auto, sdl, fb or image");
+        o.display.backend =
+            oneOf("--backend", *v, {"auto", "sdl", "fb", "image"}, "auto, sdl, fb or image");
     }
     if (auto v = given.value("output")) o.display.output = *v;
     if (auto v = given.value("image-size")) {

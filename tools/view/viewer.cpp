@@ -35,9 +35,8 @@ Ending Viewer::run() {
                           static_cast<double>(*limits_.idleMs) / 1000.0);
             return Ending{false, text};
         }
-        pollfd fds[3] = {{screen_.fd(), POLLIN, 0},
-                         {signals_.fd(), POLLIN, 0},
-                         {display_.inputFd(), POLLIN, 0}};
+        pollfd fds[3] = {
+            {screen_.fd(), POLLIN, 0}, {signals_.fd(), POLLIN, 0}, {display_.inputFd(), POLLIN, 0}};
         ::poll(fds, display_.inputFd() >= 0 ? 3 : 2, waitMs(now));
         if ((fds[0].revents & POLLIN) != 0) receive(tsdcal::steadyNowMs());
         if (tsdcal::steadyNowMs() - lastPresenceCheckMs_ >= kPresenceCheckMs) {
