@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_args.h"
 #include "calibration_in_force.h"
 #include "calibration_sensor.h"
 #include "calibration_targets.h"
@@ -89,7 +90,8 @@ void printResiduals(tsdemu::ScreenModel& model, TouchScreenHandle handle, int pe
 
 }  // namespace
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
+    bench::sizes(argc, argv, {});
     tsdemu::ensureUmockdevPreload(argv);
     tsdemu::Testbed testbed;
     tsdemu::EmulatedScreen& screen = testbed.plug();

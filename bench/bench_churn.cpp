@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_args.h"
 #include "input_reports.h"
 #include "preload.h"
 #include "testbed.h"
@@ -172,7 +173,7 @@ void commandsFromThreads(TouchScreenHandle handle, int perThread) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int scale = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const int scale = bench::sizes(argc, argv, {{"SCALE", 1, 1, 200}})[0];
     tsdemu::Testbed testbed;
     tsdemu::EmulatedScreen& screen = testbed.plug();
     const std::string syspath = screen.syspath();

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench_args.h"
 #include "common/unique_fd.h"
 #include "preload.h"
 #include "testbed.h"
@@ -51,7 +52,7 @@ bool rawPair(int fd) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+    const int rounds = bench::sizes(argc, argv, {{"ROUNDS", 2000, 1, 10000000}})[0];
 
     tsdemu::Testbed testbed;
     tsdemu::EmulatedScreen& screen = testbed.plug();

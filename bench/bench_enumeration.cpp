@@ -119,8 +119,10 @@ tsdemu::ScreenIdentity otherDevice(unsigned index) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int repetitions = argOr(argc, argv, 1, 15);
-    const int largest = argOr(argc, argv, 2, 256);
+    const std::vector<int> given =
+        bench::sizes(argc, argv, {{"REPETITIONS", 15, 1, 10000}, {"LARGEST", 256, 1, 4096}});
+    const int repetitions = given[0];
+    const int largest = given[1];
     tsdemu::Testbed testbed;
     int present = 0;
     for (; present < kSupported; ++present) testbed.plug();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_args.h"
 #include "preload.h"
 #include "testbed.h"
 #include "touchsdk.h"
@@ -33,7 +34,8 @@ void report(const char* what, const std::vector<double>& samples) {
 
 }  // namespace
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
+    bench::sizes(argc, argv, {});
     tsdemu::ensureUmockdevPreload(argv);
     tsdemu::Testbed testbed;
     constexpr int kRounds = 200;

@@ -77,8 +77,10 @@ double deleteUs(NotificationHandle handle) {
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const auto events = static_cast<std::size_t>(argOr(argc, argv, 1, 1000));
-    const int bursts = std::max(2, argOr(argc, argv, 2, 6));
+    const std::vector<int> size =
+        bench::sizes(argc, argv, {{"EVENTS", 1000, 1, 1000000}, {"BURSTS", 6, 2, 1000}});
+    const auto events = static_cast<std::size_t>(size[0]);
+    const int bursts = size[1];
     tsdemu::Testbed testbed;
     const std::string syspath = testbed.addOtherDevice("input", "burst-device");
     const std::string devpath = syspath.substr(4);  // without "/sys"

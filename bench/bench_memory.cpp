@@ -88,7 +88,7 @@ void noTouch(void*, TouchPoint*) {}
 
 int main(int argc, char** argv) {
     tsdemu::ensureUmockdevPreload(argv);
-    const int count = argOr(argc, argv, 1, 16);
+    const int count = bench::sizes(argc, argv, {{"SCREENS", 16, 1, 256}})[0];
     tsdemu::Testbed testbed;
     std::vector<tsdemu::EmulatedScreen*> screens;
     for (int i = 0; i < count; ++i) screens.push_back(&testbed.plug());

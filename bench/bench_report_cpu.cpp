@@ -101,9 +101,12 @@ void compare(const char* name, int reports, int64_t periodNs, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int paced = argOr(argc, argv, 1, 2000);
-    const int saturated = argOr(argc, argv, 2, 100000);
-    const int rounds = argOr(argc, argv, 3, 3);
+    const std::vector<int> size = bench::sizes(
+        argc, argv,
+        {{"PACED", 2000, 1, 10000000}, {"SATURATED", 100000, 1, 100000000}, {"ROUNDS", 3, 1, 1000}});
+    const int paced = size[0];
+    const int saturated = size[1];
+    const int rounds = size[2];
     std::printf("cores: %u; %d rounds of %d paced and %d saturating reports per receiver\n",
                 std::thread::hardware_concurrency(), rounds, paced, saturated);
     compare("1000hz", paced, 1000000, rounds);

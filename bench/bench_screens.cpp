@@ -87,9 +87,11 @@ void report(const std::string& name, const Outcome& outcome, const Outcome& one)
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int seconds = argOr(argc, argv, 1, 2);
-    const int rounds = argOr(argc, argv, 2, 2);
-    const int largest = argOr(argc, argv, 3, 16);
+    const std::vector<int> size = bench::sizes(
+        argc, argv, {{"SECONDS", 2, 1, 3600}, {"ROUNDS", 2, 1, 1000}, {"LARGEST", 16, 1, 256}});
+    const int seconds = size[0];
+    const int rounds = size[1];
+    const int largest = size[2];
     // The writer sleeps between reports; without this the default 50 us of
     // timer slack would bunch them.
     prctl(PR_SET_TIMERSLACK, 1UL);

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_args.h"
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
@@ -39,12 +40,6 @@ inline void figure(const std::string& name, double value, const char* unit) {
     std::fflush(stdout);
 }
 
-// A positive integer from argv[index], or `fallback`.
-inline int argOr(int argc, char** argv, int index, int fallback) {
-    if (argc <= index) return fallback;
-    const int value = std::atoi(argv[index]);
-    return value > 0 ? value : fallback;
-}
 
 inline int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())

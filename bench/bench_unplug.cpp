@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench_args.h"
 #include "preload.h"
 #include "testbed.h"
 #include "touchsdk.h"
@@ -71,7 +72,8 @@ std::vector<double> unplugAtEveryStep(tsdemu::ScreenModel& model, TouchScreenHan
 
 }  // namespace
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
+    bench::sizes(argc, argv, {});
     tsdemu::ensureUmockdevPreload(argv);
     tsdemu::Testbed testbed;
     tsdemu::EmulatedScreen& screen = testbed.plug();

@@ -6,7 +6,7 @@ set -eu
 export DEBIAN_FRONTEND=noninteractive
 APT="apt-get -o DPkg::Lock::Timeout=600"
 PACKAGES="cmake make g++ pkg-config binutils libudev-dev googletest \
-umockdev libumockdev-dev libglib2.0-dev python3 python3-pytest scdoc $*"
+umockdev libumockdev-dev libglib2.0-dev zlib1g-dev python3 python3-pytest scdoc $*"
 missing=
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,5 +1,5 @@
 #!/bin/bash
-# fetch-deps.sh [--with-emulator] [TARGET...]: unpacks each target's libudev (runtime and
+# fetch-deps.sh [--with-emulator] [TARGET...]: unpacks each target's libudev and zlib (runtime and
 # headers) from Debian's packages for that architecture into
 # .deps/<target>, with a private apt state: no foreign architecture is added
 # to dpkg, and the host's own packages are left as they are. Multiarch
@@ -21,7 +21,7 @@ emulator_packages="umockdev libumockdev0 libumockdev-dev libglib2.0-0 libglib2.0
   liblzma5 libzstd1 libffi8 libffi-dev libmount1 libmount-dev libblkid1 libblkid-dev
   libselinux1 libselinux1-dev libsepol2 libsepol-dev libpcre2-8-0 libpcre2-16-0
   libpcre2-32-0 libpcre2-posix3 libpcre2-dev zlib1g zlib1g-dev"
-packages="libudev1 libudev-dev ${TSD_CROSS_EXTRA_PACKAGES:-}"
+packages="libudev1 libudev-dev zlib1g zlib1g-dev ${TSD_CROSS_EXTRA_PACKAGES:-}"
 if [ "${1:-}" = --with-emulator ]; then
     packages="$packages $emulator_packages"
     shift

@@ -34,6 +34,7 @@ public:
         const std::vector<uint8_t> rgb = screen_.rgb();
         const std::vector<uint8_t> bytes = ppm_ ? encodePpm(size_.width, size_.height, rgb)
                                                 : encodePng(size_.width, size_.height, rgb);
+        if (bytes.empty()) return false;
         std::FILE* file = std::fopen(path.c_str(), "wb");
         if (file == nullptr) return false;
         const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

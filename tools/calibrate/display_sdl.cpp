@@ -1,9 +1,12 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "display.h"
+#include "values.h"
 
 namespace tsdcal {
 namespace {
@@ -66,16 +69,34 @@ private:
     bool stop_ = false;
 };
 
+// SDL falls back to drivers that draw nowhere a person can see; they serve
+// tests and are taken only when SDL_VIDEODRIVER names them.
+bool realOrAskedFor(const char* driver) {
+    const std::string name = driver != nullptr ? driver : "";
+    if (name != "offscreen" && name != "dummy" && name != "evdev") return !name.empty();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    return asked != nullptr && std::string(asked).find(name) != std::string::npos;
+}
+
 }  // namespace
 
 bool sdlAvailable() { return true; }
 
 std::unique_ptr<Display> openSdlDisplay(const DisplayChoice& choice, std::string& error) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        error = std::string("cannot start SDL video: ") + SDL_GetError();
+        error = std::string("no display found: SDL video cannot start: ") + SDL_GetError();
         return nullptr;
     }
-    const int index = choice.output.empty() ? 0 : std::atoi(choice.output.c_str());
+    if (!realOrAskedFor(SDL_GetCurrentVideoDriver())) {
+        error = "no display found (SDL has only its invisible \"" +
+                std::string(SDL_GetCurrentVideoDriver()) +
+                "\" driver; name it in SDL_VIDEODRIVER to draw there anyway)";
+        SDL_Quit();
+        return nullptr;
+    }
+    const auto number = choice.output.empty() ? std::optional<unsigned long>(0)
+                                              : tsdtool::parseUnsigned(choice.output, 64);
+    const int index = number ? static_cast<int>(*number) : -1;
     SDL_Rect bounds{};
     if (index < 0 || index >= SDL_GetNumVideoDisplays() ||
         SDL_GetDisplayBounds(index, &bounds) != 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "geometry.h"
@@ -8,7 +9,8 @@ namespace tsdcal {
 
 // Machine-readable progress on stdout, one JSON object per line, for
 // scripts and tests that drive the program: where each target is shown,
-// what happened to each touch, the outcome. Silent unless enabled.
+// what happened to each touch, the outcome. Silent unless enabled. Written
+// with the tools' JSON writer, so a number JSON cannot hold becomes null.
 class EventLog {
 public:
     explicit EventLog(bool enabled) : enabled_(enabled) {}
@@ -19,6 +21,7 @@ public:
     static std::string number(const char* key, double value);
     static std::string text(const char* key, const std::string& value);
     static std::string point(const char* key, const PointF& p);
+    static std::string numbers(const char* key, std::initializer_list<double> values);
 
 private:
     bool enabled_;

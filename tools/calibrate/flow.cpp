@@ -75,7 +75,7 @@ Outcome CalibrationFlow::run() {
         bool retry = false;
         const Outcome outcome = attempt(retry);
         if (!retry) {
-            const char* names[] = {"kept", "failed", "cancelled"};
+            const char* names[] = {"kept", "failed", "cancelled", "timed-out"};
             log_.emit("result", EventLog::text("outcome", names[static_cast<int>(outcome)]));
             return outcome;
         }
@@ -90,8 +90,7 @@ Outcome CalibrationFlow::attempt(bool& retry) {
     run_.landings.clear();
     progress();
     Step step = collect();
-    if (step != Step::kGoOn)
-        return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    if (step != Step::kGoOn) return outcomeOf(step);
 
     const std::vector<CalibrationPoint> points = calibrationPoints(run_);
     struct PreviewOff {
@@ -115,8 +114,7 @@ Outcome CalibrationFlow::attempt(bool& retry) {
     step = verify();
     Choice choice = Choice::kCancel;
     if (step == Step::kGoOn) step = choose(choice);
-    if (step != Step::kGoOn)
-        return step == Step::kCancelled ? Outcome::kCancelled : Outcome::kFailed;
+    if (step != Step::kGoOn) return outcomeOf(step);
     if (choice == Choice::kCancel) {
         reason_ = "cancelled; the calibration in force is unchanged";
         return Outcome::kCancelled;
@@ -260,9 +258,31 @@ CalibrationFlow::Step CalibrationFlow::waitPress(bool raw, Press& press) {
         if (event.touch.raw != raw && event.touch.down) continue;
         if (std::optional<Press> done = tracker_.feed(event.touch)) {
             press = *done;
-            return Step::kGoOn;
+            if (!heldInCorner(press)) return Step::kGoOn;
+            log_.emit("corner-hold", EventLog::point("at", press.median));
+            reason_ = "cancelled from the screen (a corner held)";
+            return Step::kCancelled;
         }
     }
+}
+
+// Raw or through the preview, the press is near enough to the view's
+// pixels for a region this coarse.
+bool CalibrationFlow::heldInCorner(const Press& press) const {
+    if (!press.stable || press.upMs - press.downMs < kCornerHoldMs) return false;
+    const Size view = view_.logical();
+    const PointF at = screenToView(press.median, range_, view);
+    const double marginX = kCornerShare * view.width;
+    const double marginY = kCornerShare * view.height;
+    const bool nearSide = at.x < marginX || at.x > view.width - marginX;
+    const bool nearEnd = at.y < marginY || at.y > view.height - marginY;
+    return nearSide && nearEnd;
+}
+
+Outcome CalibrationFlow::outcomeOf(Step step) {
+    if (step == Step::kCancelled) return Outcome::kCancelled;
+    if (step == Step::kTimedOut) return Outcome::kTimedOut;
+    return Outcome::kFailed;
 }
 
 CalibrationFlow::Step CalibrationFlow::stopFor(const InputEvent& event) {
@@ -274,8 +294,8 @@ CalibrationFlow::Step CalibrationFlow::stopFor(const InputEvent& event) {
             reason_ = "stopped by a signal";
             return Step::kCancelled;
         case InputEvent::Kind::kTimedOut:
-            reason_ = "no touch for " + std::to_string(settings_.timeoutMs / 1000) + " s";
-            return Step::kCancelled;
+            reason_ = "timed out: no touch for " + std::to_string(settings_.timeoutMs / 1000) + " s";
+            return Step::kTimedOut;
         case InputEvent::Kind::kScreenGone:
             reason_ = "the screen went away (unplugged?)";
             return Step::kFailed;

@@ -19,7 +19,13 @@ struct FlowSettings {
     PressRules rules;           // spread in screen units
 };
 
-enum class Outcome { kKept, kFailed, kCancelled };
+enum class Outcome { kKept, kFailed, kCancelled, kTimedOut };
+
+// Cancelling from the screen, for kiosks without a keyboard: a stable press
+// held this long in a corner region this share of the view's size, well
+// outside the targets' inset. Judged when the finger lifts.
+constexpr int64_t kCornerHoldMs = 3000;
+constexpr double kCornerShare = 0.05;
 
 // A position in screen units in the view's pixels, as a calibration fitted
 // with the view's pixels as the caller's range delivers it.
@@ -58,7 +64,7 @@ public:
     touchsdk::CalibrationRange callerRange() const;
 
 private:
-    enum class Step { kGoOn, kCancelled, kFailed };
+    enum class Step { kGoOn, kCancelled, kFailed, kTimedOut };
     enum class Choice { kKeep, kRetry, kCancel };
 
     Outcome attempt(bool& retry);
@@ -68,6 +74,8 @@ private:
     Step choose(Choice& choice);
     Step waitPress(bool raw, Press& press);
     Step stopFor(const InputEvent& event);
+    bool heldInCorner(const Press& press) const;
+    static Outcome outcomeOf(Step step);
     Step show(const Canvas& picture);
     bool isDoubleTap(const Press& press) const;
     void logTarget(const char* phase, std::size_t index, std::size_t count, const PointF& target);

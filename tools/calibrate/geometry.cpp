@@ -18,17 +18,6 @@ PointF pixelCentre(double fx, double fy, const Size& view) {
 
 double distance(const PointF& a, const PointF& b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
-std::optional<Rect> parseGeometry(const std::string& text) {
-    Rect r;
-    char tail = 0;
-    int consumed = 0;
-    if (std::sscanf(text.c_str(), "%dx%d%n", &r.width, &r.height, &consumed) != 2) return {};
-    const std::string rest = text.substr(static_cast<std::size_t>(consumed));
-    if (!rest.empty() && std::sscanf(rest.c_str(), "+%d+%d%c", &r.x, &r.y, &tail) != 2) return {};
-    if (r.width <= 0 || r.height <= 0) return {};
-    return r;
-}
-
 bool insideDisplay(const Rect& area, const Size& display) {
     return area.x >= 0 && area.y >= 0 && area.width > 0 && area.height > 0 &&
            area.x + area.width <= display.width && area.y + area.height <= display.height;

@@ -28,8 +28,6 @@ struct PointF {
 
 double distance(const PointF& a, const PointF& b);
 
-// "WxH+X+Y" (the offset may be left out); nullopt when malformed.
-std::optional<Rect> parseGeometry(const std::string& text);
 bool insideDisplay(const Rect& area, const Size& display);
 
 // How the picture the person sees is turned on the output: 0, 90, 180 or

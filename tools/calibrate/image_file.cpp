@@ -1,26 +1,11 @@
 #include "image_file.h"
 
-#include <algorithm>
-#include <array>
+#include <zlib.h>
+
 #include <string>
 
 namespace tsdcal {
 namespace {
-
-constexpr std::array<uint32_t, 256> makeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = makeCrcTable();
-static_assert(kCrcTable[1] == 0x77073096u);
-
-// A stored deflate block holds at most this many bytes (LEN is 16 bits).
-constexpr std::size_t kStoredBlockMax = 65535;
 
 void putBe32(std::vector<uint8_t>& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
@@ -31,48 +16,11 @@ void putChunk(std::vector<uint8_t>& out, const char type[4], const std::vector<u
     const std::size_t typeAt = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    putBe32(out, crc32(out.data() + typeAt, data.size() + 4));
-}
-
-// zlib header (deflate, 32 KiB window, no dictionary), stored blocks,
-// Adler-32 of the uncompressed bytes.
-std::vector<uint8_t> zlibStored(const std::vector<uint8_t>& raw) {
-    std::vector<uint8_t> out = {0x78, 0x01};
-    std::size_t at = 0;
-    do {
-        const std::size_t length = std::min(kStoredBlockMax, raw.size() - at);
-        const bool last = at + length == raw.size();
-        out.push_back(last ? 1 : 0);
-        const auto len = static_cast<uint16_t>(length);
-        const auto nlen = static_cast<uint16_t>(~len);
-        out.insert(out.end(), {static_cast<uint8_t>(len), static_cast<uint8_t>(len >> 8),
-                               static_cast<uint8_t>(nlen), static_cast<uint8_t>(nlen >> 8)});
-        out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
-                   raw.begin() + static_cast<std::ptrdiff_t>(at + length));
-        at += length;
-    } while (at < raw.size());
-    putBe32(out, adler32(raw.data(), raw.size()));
-    return out;
+    const uLong crc = ::crc32(0L, out.data() + typeAt, static_cast<uInt>(data.size() + 4));
+    putBe32(out, static_cast<uint32_t>(crc));
 }
 
 }  // namespace
-
-uint32_t crc32(const uint8_t* data, std::size_t size, uint32_t crc) {
-    crc = ~crc;
-    for (std::size_t i = 0; i < size; ++i) crc = kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-uint32_t adler32(const uint8_t* data, std::size_t size, uint32_t adler) {
-    constexpr uint32_t kModulus = 65521;
-    uint32_t a = adler & 0xFFFF;
-    uint32_t b = adler >> 16;
-    for (std::size_t i = 0; i < size; ++i) {
-        a = (a + data[i]) % kModulus;
-        b = (b + a) % kModulus;
-    }
-    return b << 16 | a;
-}
 
 std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>& rgb) {
     const auto rowBytes = static_cast<std::size_t>(width) * 3;
@@ -90,7 +38,14 @@ std::vector<uint8_t> encodePng(int width, int height, const std::vector<uint8_t>
     header.insert(header.end(),
                   {8, 2, 0, 0, 0});  // 8-bit, truecolour, deflate, no filter, no interlace
     putChunk(out, "IHDR", header);
-    putChunk(out, "IDAT", zlibStored(raw));
+    uLongf packedSize = ::compressBound(static_cast<uLong>(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (::compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()),
+                    Z_BEST_SPEED) != Z_OK) {
+        return {};
+    }
+    packed.resize(packedSize);
+    putChunk(out, "IDAT", packed);
     putChunk(out, "IEND", {});
     return out;
 }

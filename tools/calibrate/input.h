@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "calibration/calibration_record.h"
+#include "library_internals.h"
 #include "press.h"
 #include "touchsdk.h"
 

@@ -10,32 +10,14 @@
 #include <cstring>
 #include <system_error>
 
-#include "calibration/calibration_commands.h"
-#include "device/discovery.h"
+#include "access.h"
+#include "library_internals.h"
 
 namespace tsdcal {
 namespace {
 
 // How often, while waiting, the screen's presence is looked at.
 constexpr int kPresenceCheckMs = 1000;
-
-void collectFirst(void* context, const char* syspath, const wchar_t*) {
-    auto* found = static_cast<std::string*>(context);
-    if (found->empty() && syspath != nullptr) *found = syspath;
-}
-
-std::string devnodeOf(const std::string& syspath) {
-    return "/dev/" + syspath.substr(syspath.find_last_of('/') + 1);
-}
-
-// The library only says "failure"; a person needs to know it is access.
-std::string accessProblem(const std::string& syspath) {
-    const std::string node = devnodeOf(syspath);
-    if (::access(node.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
-    return "permission denied on " + node +
-           ": install the udev rule 70-touchsdk.rules (it lets in the person at the seat) or add "
-           "this user to the group touchsdk";
-}
 
 }  // namespace
 
@@ -45,20 +27,12 @@ int64_t steadyNowMs() {
         .count();
 }
 
-std::unique_ptr<LibraryScreen> LibraryScreen::open(const std::string& syspath, std::string& error) {
+std::unique_ptr<LibraryScreen> LibraryScreen::open(const tsdtool::Screen& chosen,
+                                                   std::string& error) {
+    tsdtool::requireAccess(chosen.devnode);
     std::unique_ptr<LibraryScreen> screen(new LibraryScreen());
-    screen->syspath_ = syspath;
-    if (syspath.empty()) TsdEnumTouchScreensA(collectFirst, &screen->syspath_);
-    if (screen->syspath_.empty()) {
-        // Discovery leaves out a screen this user may not open.
-        for (const std::string& node :
-             touchsdk::supportedNodesByIds(touchsdk::SupportedDeviceList.data())) {
-            error = accessProblem(node);
-            if (!error.empty()) return nullptr;
-        }
-        error = "no touch screen found";
-        return nullptr;
-    }
+    screen->syspath_ = chosen.syspath;
+    screen->devnode_ = chosen.devnode;
     if (!screen->start(error)) return nullptr;
     return screen;
 }
@@ -70,16 +44,15 @@ bool LibraryScreen::start(std::string& error) {
         return false;
     }
     if (TsdOpenTouchScreenA(syspath_.c_str(), &handle_) != TSD_OK) {
-        const std::string denied = accessProblem(syspath_);
-        error = denied.empty() ? "cannot open the touch screen " + syspath_ : denied;
+        error = "cannot open the touch screen " + devnode_;
         return false;
     }
-    touchsdk::ControllerParameters parameters;
-    if (!touchsdk::readControllerParameters(handle_, parameters)) {
+    const auto range = tsdtool::storedRange(devnode_);
+    if (!range) {
         error = "the screen does not answer (reading its coordinate range failed)";
         return false;
     }
-    range_ = parameters.range();
+    range_ = *range;
     if (range_.xBegin == range_.xEnd || range_.yBegin == range_.yEnd) {
         error = "the screen reports an empty coordinate range";
         return false;

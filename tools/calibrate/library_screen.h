@@ -7,7 +7,8 @@
 
 #include "display.h"
 #include "input.h"
-#include "signals.h"
+#include "screens.h"
+#include "stop_signals.h"
 
 namespace tsdcal {
 
@@ -23,9 +24,9 @@ struct KeySample {
 // lands under the preview).
 class LibraryScreen : public ScreenControl {
 public:
-    // Opens `syspath`, or the first screen found when it is empty; null with
-    // `error` set when there is none or it cannot be used.
-    static std::unique_ptr<LibraryScreen> open(const std::string& syspath, std::string& error);
+    // Opens the screen; null with `error` set when it cannot be used. A node
+    // this user may not open ends with status 4 and the advice.
+    static std::unique_ptr<LibraryScreen> open(const tsdtool::Screen& chosen, std::string& error);
     ~LibraryScreen() override;
     LibraryScreen(const LibraryScreen&) = delete;
     LibraryScreen& operator=(const LibraryScreen&) = delete;
@@ -60,6 +61,7 @@ private:
     static void onDevice(void* context, uint32_t action, const char* devicePath);
 
     std::string syspath_;
+    std::string devnode_;
     TouchScreenHandle handle_ = nullptr;
     CallbackManagerHandle manager_ = nullptr;
     NotificationHandle notification_ = nullptr;
@@ -74,7 +76,7 @@ private:
 // Waits for the screen's touches, the display's keys and stop signals.
 class EventLoop : public Input {
 public:
-    EventLoop(LibraryScreen& screen, Display& display, SignalPipe& signals)
+    EventLoop(LibraryScreen& screen, Display& display, const tsdtool::StopSignals& signals)
         : screen_(screen), display_(display), signals_(signals) {}
     int64_t nowMs() const override;
     InputEvent next(int64_t deadlineMs) override;
@@ -82,7 +84,7 @@ public:
 private:
     LibraryScreen& screen_;
     Display& display_;
-    SignalPipe& signals_;
+    const tsdtool::StopSignals& signals_;
     std::deque<TouchSample> pending_;
     bool gone_ = false;
     int64_t lastPresenceCheckMs_ = 0;

@@ -5,23 +5,23 @@
 #include <cstdio>
 
 #include "display.h"
+#include "command_line.h"
+#include "exit_status.h"
 #include "event_log.h"
 #include "flow.h"
 #include "library_screen.h"
 #include "options.h"
 #include "report.h"
 #include "second_correction.h"
-#include "signals.h"
+#include "stop_signals.h"
 
 namespace {
 
-constexpr int kExitKept = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitCancelled = 2;
+using tsdtool::Exit;
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "tsd-calibrate: %s\n", message.c_str());
-    return kExitFailed;
+    return tsdtool::code(Exit::Failed);
 }
 
 // A stable press holds still within half a percent of the panel: a finger's
@@ -32,12 +32,26 @@ tsdcal::PressRules pressRules(const touchsdk::CalibrationRange& r) {
     return rules;
 }
 
+// The screen cannot be asked whether a preview is on, and a calibrator
+// killed outright (SIGKILL, a power cut of the host) leaves its preview
+// behind; cancelling one that is not there changes nothing.
+void clearLeftoverPreview(tsdcal::LibraryScreen& screen, const tsdcal::EventLog& log) {
+    const bool cleared = screen.cancel();
+    std::fprintf(stderr, "tsd-calibrate: %s\n",
+                 cleared ? "cancelled any calibration preview left on the screen"
+                         : "warning: could not cancel a preview left on the screen");
+    log.emit("preview", tsdcal::EventLog::text("state", cleared ? "cleared" : "clear-failed"));
+}
+
+constexpr const char* kOutcomeNames[] = {"kept", "failed", "cancelled", "timed-out"};
+constexpr Exit kOutcomeStatus[] = {Exit::Ok, Exit::Failed, Exit::Cancelled, Exit::TimedOut};
+
 int run(const tsdcal::Options& options) {
-    tsdcal::SignalPipe signals;
-    if (!signals.ok()) return fail("cannot watch for signals");
+    const tsdtool::StopSignals signals;
+    const tsdtool::Screen chosen = tsdtool::chooseScreen(options.screen);
     std::string error;
     const std::unique_ptr<tsdcal::LibraryScreen> screen =
-        tsdcal::LibraryScreen::open(options.device, error);
+        tsdcal::LibraryScreen::open(chosen, error);
     if (!screen) return fail(error);
     const std::unique_ptr<tsdcal::Display> display = tsdcal::openDisplay(options.display, error);
     if (!display) return fail(error);
@@ -63,22 +77,22 @@ int run(const tsdcal::Options& options) {
     settings.rules = pressRules(screen->range());
     const tsdcal::EventLog log(options.verbose);
     const touchsdk::CalibrationRange& r = screen->range();
-    log.emit("screen", tsdcal::EventLog::text("syspath", screen->syspath()) + ",\"range\":[" +
-                           std::to_string(r.xBegin) + "," + std::to_string(r.xEnd) + "," +
-                           std::to_string(r.yBegin) + "," + std::to_string(r.yEnd) + "]," +
-                           "\"area\":[" + std::to_string(area.x) + "," + std::to_string(area.y) +
-                           "," + std::to_string(area.width) + "," + std::to_string(area.height) +
-                           "]," + tsdcal::EventLog::text("rotate", options.rotationText));
+    log.emit("screen", tsdcal::EventLog::text("syspath", screen->syspath()) + "," +
+                           tsdcal::EventLog::numbers("range", {r.xBegin, r.xEnd, r.yBegin, r.yEnd}) +
+                           "," +
+                           tsdcal::EventLog::numbers("area", {double(area.x), double(area.y),
+                                                              double(area.width),
+                                                              double(area.height)}) +
+                           "," + tsdcal::EventLog::text("rotate", options.rotationText));
+    clearLeftoverPreview(*screen, log);
 
     tsdcal::EventLoop loop(*screen, *display, signals);
     tsdcal::CalibrationFlow flow(*display, loop, *screen, view, settings, log);
     const tsdcal::Outcome outcome = flow.run();
-    const char* outcomeText = outcome == tsdcal::Outcome::kKept     ? "kept"
-                              : outcome == tsdcal::Outcome::kFailed ? "failed"
-                                                                    : "cancelled";
+    const auto which = static_cast<std::size_t>(outcome);
     if (!options.report.empty() && !flow.lastRun().targets.empty()) {
         const tsdcal::ReportContext context{screen->syspath(), screen->range(), view,
-                                            options.rotationText, outcomeText};
+                                            options.rotationText, kOutcomeNames[which]};
         if (!tsdcal::writeReport(options.report, flow.lastRun(), context, flow.callerRange(),
                                  error)) {
             std::fprintf(stderr, "tsd-calibrate: %s\n", error.c_str());
@@ -86,31 +100,23 @@ int run(const tsdcal::Options& options) {
     }
     if (outcome == tsdcal::Outcome::kKept) {
         std::fprintf(stderr, "tsd-calibrate: calibration kept\n");
-        return kExitKept;
+    } else {
+        std::fprintf(stderr, "tsd-calibrate: %s; the screen is back on the calibration it had\n",
+                     flow.reason().c_str());
     }
-    std::fprintf(stderr, "tsd-calibrate: %s; the screen is back on the calibration it had\n",
-                 flow.reason().c_str());
-    return outcome == tsdcal::Outcome::kFailed ? kExitFailed : kExitCancelled;
+    return tsdtool::code(kOutcomeStatus[which]);
+}
+
+int calibrateMain(int argc, char** argv) {
+    const std::optional<tsdcal::Options> options = tsdcal::parseOptions(argc, argv);
+    if (!options) return 0;
+    // A closed pipe on stdout must not kill the program with the preview on.
+    std::signal(SIGPIPE, SIG_IGN);
+    return run(*options);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    tsdcal::Options options;
-    std::string error;
-    if (!tsdcal::parseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "tsd-calibrate: %s\n%s", error.c_str(), tsdcal::usageText());
-        return kExitFailed;
-    }
-    if (options.help) {
-        std::fputs(tsdcal::usageText(), stdout);
-        return kExitKept;
-    }
-    // A closed pipe on stdout must not kill the program with the preview on.
-    std::signal(SIGPIPE, SIG_IGN);
-    try {
-        return run(options);
-    } catch (const std::exception& e) {
-        return fail(std::string("unexpected failure: ") + e.what());
-    }
+    return tsdtool::runTool("tsd-calibrate", calibrateMain, argc, argv);
 }

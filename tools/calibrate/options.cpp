@@ -1,116 +1,101 @@
 #include "options.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include "command_line.h"
+#include "exit_status.h"
+#include "values.h"
 
 namespace tsdcal {
 namespace {
 
-bool parseNumber(const std::string& text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(out);
-}
+using tsdtool::usageError;
 
-bool parseSize(const std::string& text, Size& out) {
-    const std::optional<Rect> r = parseGeometry(text);
-    if (!r || text.find('+') != std::string::npos) return false;
-    out = {r->width, r->height};
-    return true;
-}
+constexpr const char* kUsage =
+    "usage: tsd-calibrate [--points 4|5|9|16|25] [--device SCREEN | --serial TEXT]\n"
+    "                     [--backend auto|sdl|fb|image] [--output OUTPUT]\n"
+    "                     [--geometry WxH+X+Y] [--rotate 0|90|180|270]\n"
+    "                     [--threshold PIXELS] [--timeout SECONDS] [--double-tap MS]\n"
+    "                     [--report FILE]\n"
+    "                     [--image-size WxH] [--frame-format png|ppm] [--verbose]\n"
+    "Shows targets, fits the screen's calibration from the touches, lets the\n"
+    "result be checked and keeps it only when asked to. SCREEN is an index from\n"
+    "'tsdctl list', a /dev/hidrawN or a sysfs path. Escape, or a corner of the\n"
+    "screen held for 3 seconds, cancels.\n"
+    "\nexit status: 0 kept, 1 failed, 2 usage, 3 no such screen, 4 access denied,\n"
+    "5 cancelled, 6 timed out\n";
 
-// One option with its value; false with `error` set when the value is bad.
-bool apply(const std::string& name, const std::string& value, Options& o, std::string& error) {
-    double number = 0;
-    if (name == "--device") {
-        o.device = value;
-    } else if (name == "--backend") {
-        o.display.backend = value;
-    } else if (name == "--output") {
-        o.display.output = value;
-    } else if (name == "--image-size") {
-        if (!parseSize(value, o.display.imageSize)) error = "--image-size takes WxH, not " + value;
-    } else if (name == "--frame-format") {
-        o.display.frameFormat = value;
-    } else if (name == "--geometry") {
-        o.geometry = parseGeometry(value);
-        if (!o.geometry) error = "--geometry takes WxH+X+Y, not " + value;
-    } else if (name == "--rotate") {
-        const auto r = parseRotation(value);
-        if (!r) error = "--rotate takes 0, 90, 180 or 270, not " + value;
-        o.rotation = r.value_or(Rotation::k0);
-        o.rotationText = value;
-    } else if (name == "--points") {
-        // Range first: a huge number must not reach the integer conversion.
-        const bool whole = parseNumber(value, number) && number >= 0 && number <= 100 &&
-                           number == std::floor(number);
-        if (!whole || !isOfferedGridSize(static_cast<int>(number))) {
-            error = "--points takes 4, 5, 9, 16 or 25, not " + value;
-        } else {
-            o.points = static_cast<int>(number);
-        }
-    } else if (name == "--threshold") {
-        if (!parseNumber(value, o.thresholdPx) || o.thresholdPx <= 0) {
-            error = "--threshold takes a distance in pixels above 0, not " + value;
-        }
-    } else if (name == "--timeout") {
-        if (!parseNumber(value, o.timeoutSeconds) || o.timeoutSeconds <= 0 ||
-            o.timeoutSeconds > 3600) {
-            error = "--timeout takes seconds, above 0 and up to 3600, not " + value;
-        }
-    } else if (name == "--double-tap") {
-        if (!parseNumber(value, o.doubleTapMs) || o.doubleTapMs < 0 || o.doubleTapMs > 10000) {
-            error = "--double-tap takes milliseconds, 0 to 10000, not " + value;
-        }
-    } else if (name == "--report") {
-        o.report = value;
-    } else {
-        error = "unknown option " + name;
+const std::vector<tsdtool::OptionSpec> kOptions = {
+    {"device", 'd', true},     {"serial", 0, true},       {"backend", 0, true},
+    {"output", 'o', true},     {"image-size", 0, true},   {"frame-format", 0, true},
+    {"geometry", 0, true},     {"rotate", 0, true},       {"points", 'p', true},
+    {"threshold", 0, true},    {"timeout", 0, true},      {"double-tap", 0, true},
+    {"report", 0, true},       {"verbose", 'v', false},
+};
+
+Rect rectOf(const tsdtool::Geometry& g) { return {g.x, g.y, g.width, g.height}; }
+
+void takeDisplay(const tsdtool::Options& given, DisplayChoice& display) {
+    display.backend = given.value("backend").value_or(display.backend);
+    display.output = given.value("output").value_or(display.output);
+    display.frameFormat = given.value("frame-format").value_or(display.frameFormat);
+    if (const auto size = given.value("image-size")) {
+        const auto g = tsdtool::parseGeometry(*size, false);
+        if (!g) usageError("--image-size takes WxH, not " + *size);
+        display.imageSize = {g->width, g->height};
     }
-    return error.empty();
+}
+
+void takeGeometry(const tsdtool::Options& given, Options& o) {
+    if (const auto text = given.value("geometry")) {
+        const auto g = tsdtool::parseGeometry(*text, true);
+        if (!g) usageError("--geometry takes WxH+X+Y, not " + *text);
+        o.geometry = rectOf(*g);
+    }
+    if (const auto text = given.value("rotate")) {
+        const auto r = parseRotation(*text);
+        if (!r) usageError("--rotate takes 0, 90, 180 or 270, not " + *text);
+        o.rotation = *r;
+        o.rotationText = *text;
+    }
+}
+
+void takeNumbers(const tsdtool::Options& given, Options& o) {
+    if (const auto text = given.value("points")) {
+        const auto n = tsdtool::parseUnsigned(*text, 100);
+        if (!n || !isOfferedGridSize(static_cast<int>(*n))) {
+            usageError("--points takes 4, 5, 9, 16 or 25, not " + *text);
+        }
+        o.points = static_cast<int>(*n);
+    }
+    if (const auto text = given.value("threshold")) {
+        o.thresholdPx = tsdtool::numberOption("--threshold", *text, 0.01, 10000);
+    }
+    if (const auto text = given.value("timeout")) {
+        o.timeoutSeconds = tsdtool::numberOption("--timeout", *text, 0.1, 3600);
+    }
+    if (const auto text = given.value("double-tap")) {
+        o.doubleTapMs = tsdtool::numberOption("--double-tap", *text, 0, 10000);
+    }
 }
 
 }  // namespace
 
-const char* usageText() {
-    return "usage: tsd-calibrate [--points 4|5|9|16|25] [--device SYSPATH]\n"
-           "                     [--backend auto|sdl|fb|image] [--output OUTPUT]\n"
-           "                     [--geometry WxH+X+Y] [--rotate 0|90|180|270]\n"
-           "                     [--threshold PIXELS] [--timeout SECONDS] [--double-tap MS]\n"
-           "                     [--report FILE]\n"
-           "                     [--image-size WxH] [--frame-format png|ppm] [--verbose]\n"
-           "Shows targets, fits the screen's calibration from the touches, lets the\n"
-           "result be checked and keeps it only when asked to.\n"
-           "Exit status: 0 kept, 1 failed, 2 cancelled or timed out.\n";
-}
-
-bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (arg == "--verbose" || arg == "-v") {
-            options.verbose = true;
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        const std::size_t equals = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unexpected argument " + arg;
-            return false;
-        }
-        if (!apply(name, value, options, error)) return false;
+std::optional<Options> parseOptions(int argc, char** argv) {
+    const tsdtool::Options given = tsdtool::parseOptions(argc, argv, kOptions);
+    if (tsdtool::answerHelpOrVersion(given, "tsd-calibrate", kUsage)) return std::nullopt;
+    if (!given.words().empty()) usageError("unexpected \"" + given.words().front() + "\"");
+    Options o;
+    o.screen.word = given.value("device");
+    o.screen.serial = given.value("serial");
+    if (o.screen.word && !tsdtool::looksLikeScreen(*o.screen.word)) {
+        usageError("--device takes an index, a /dev/hidrawN or a sysfs path, not " +
+                   *o.screen.word);
     }
-    return true;
+    takeDisplay(given, o.display);
+    takeGeometry(given, o);
+    takeNumbers(given, o);
+    o.report = given.value("report").value_or("");
+    o.verbose = given.has("verbose");
+    return o;
 }
 
 }  // namespace tsdcal

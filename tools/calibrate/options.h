@@ -5,11 +5,12 @@
 
 #include "display.h"
 #include "flow.h"
+#include "screens.h"
 
 namespace tsdcal {
 
 struct Options {
-    std::string device;  // syspath; empty: the first screen found
+    tsdtool::ScreenSelection screen;  // neither: the only screen attached
     DisplayChoice display;
     std::optional<Rect> geometry;  // empty: the whole display
     Rotation rotation = Rotation::k0;
@@ -20,11 +21,10 @@ struct Options {
     double doubleTapMs = 500.0;
     std::string report;
     bool verbose = false;
-    bool help = false;
 };
 
-// Fills `options`; false with `error` set for anything not understood.
-bool parseOptions(int argc, char** argv, Options& options, std::string& error);
-const char* usageText();
+// The options of the command line; ends with a usage failure for anything
+// not understood. Nullopt when --help or --version was answered.
+std::optional<Options> parseOptions(int argc, char** argv);
 
 }  // namespace tsdcal

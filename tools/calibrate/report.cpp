@@ -6,8 +6,7 @@
 #include <fstream>
 #include <optional>
 
-#include "calibration/calibration_mapping.h"
-#include "calibration/calibration_model.h"
+#include "library_internals.h"
 
 namespace tsdcal {
 namespace {

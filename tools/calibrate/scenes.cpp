@@ -82,7 +82,7 @@ Canvas drawTargetScene(const Size& view, const TargetScene& scene) {
     const int scale = textScale(view);
     const int y = pixel(view.height * 0.15);
     line(c, y, scene.instruction, scale, colors::kText);
-    line(c, y + 10 * scale, "ESC CANCELS", scale, colors::kDim);
+    line(c, y + 10 * scale, "ESC, OR A CORNER HELD FOR 3 S, CANCELS", scale, colors::kDim);
     if (!scene.message.empty()) line(c, y + 20 * scale, scene.message, scale, colors::kBad);
     for (const Landing& l : scene.landings) drawLanding(c, l, scale);
     drawProgress(c, view, scene.index, scene.count, scale);

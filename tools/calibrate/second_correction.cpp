@@ -9,7 +9,7 @@
 #include <memory>
 #include <sstream>
 
-#include "device/udev.h"
+#include "library_internals.h"
 
 extern char** environ;
 

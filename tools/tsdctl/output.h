@@ -5,7 +5,7 @@
 
 #include "exit_status.h"
 #include "json.h"
-#include "options.h"
+#include "command_line.h"
 #include "screens.h"
 
 namespace tsdctl {

@@ -3,11 +3,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "access.h"
 #include "display.h"
 #include "exit_status.h"
 #include "library_screen.h"
-#include "options.h"
+#include "command_line.h"
 #include "stop_signals.h"
 #include "view_options.h"
 #include "viewer.h"
@@ -52,10 +51,9 @@ int view(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     tsdtool::StopSignals signals;
     const tsdtool::Screen chosen = tsdtool::chooseScreen(options.screen);
-    tsdtool::requireAccess(chosen.devnode);
     std::string error;
     const std::unique_ptr<tsdcal::LibraryScreen> screen =
-        tsdcal::LibraryScreen::open(chosen.syspath, error);
+        tsdcal::LibraryScreen::open(chosen, error);
     if (!screen) throw Failure(Exit::Failed, error);
     if (!screen->listenToKeys()) throw Failure(Exit::Failed, "cannot receive the virtual keys");
     options.display.title = "tsd-view";

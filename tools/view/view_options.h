@@ -5,7 +5,7 @@
 
 #include "display.h"
 #include "geometry.h"
-#include "options.h"
+#include "command_line.h"
 #include "screens.h"
 
 namespace tsdview {

@@ -26,7 +26,7 @@ import time
 import zlib
 
 TARGET_CENTRE = (0xFF, 0x20, 0x20)
-SCENARIOS = ["keep9", "keep16", "timeout", "sigterm", "bad-input"]
+SCENARIOS = ["keep9", "keep16", "timeout", "stops", "bad-input"]
 TURNED_PANEL = {"keep9"}
 
 
@@ -148,16 +148,20 @@ class Calibrator:
     """tsd-calibrate with --verbose. The image backend writes frames to `work`;
     the SDL2 backend draws through SDL's headless (dummy) video driver."""
 
-    def __init__(self, args, options, work, backend="image"):
+    def __init__(self, args, options, work, backend="image", headless=True):
         output = ["--output", work] if backend == "image" else []
         self.backend = backend
         self.command = shlex.split(args.calibrate) + [
             "--backend", backend, "--verbose"] + output + options
         env = program_environment(shlex.split(args.calibrate))
-        # Headless and drawn in software: SDL's offscreen driver would load
-        # EGL, whose allocations LeakSanitizer cannot place once unloaded.
-        env["SDL_VIDEODRIVER"] = "dummy"
-        env["SDL_RENDER_DRIVER"] = "software"
+        if headless:
+            # Headless and drawn in software: SDL's offscreen driver would load
+            # EGL, whose allocations LeakSanitizer cannot place once unloaded.
+            env["SDL_VIDEODRIVER"] = "dummy"
+            env["SDL_RENDER_DRIVER"] = "software"
+        else:
+            for name in ("SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"):
+                env.pop(name, None)
         self.process = subprocess.Popen(self.command, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True, env=env)
         self.events = []
@@ -285,6 +289,9 @@ def scenario_keep(args, finger, points, work):
         check(touch != raw, "the kept calibration is not in force")
     check(worst <= 1.0, f"a delivered touch lies {worst:.2f} px from its target")
     check(os.path.getsize(os.path.join(work, "report.svg")) > 0, "no report picture")
+    if backend == "image":
+        frame = os.path.getsize(os.path.join(work, "frame-0001.png"))
+        check(frame < 100_000, f"an 800x480 frame takes {frame} bytes")
     return f"largest error after keeping {worst:.2f} px ({backend} backend)"
 
 
@@ -299,37 +306,67 @@ def scenario_timeout(args, finger, work):
     screen, preview = drive(cal, finger, "preview-on")
     check(preview is not None, "no preview")
     code, err = cal.finish()
-    check(code == 2 and "no touch for 4 s" in err, f"exit {code}: {err}")
+    check(code == 6 and "timed out: no touch for 4 s" in err, f"exit {code}: {err}")
     check(time.monotonic() - started < 30, "the time-out took too long")
     check(any(e["event"] == "preview" and e["state"] == "cancelled" for e in cal.events),
           "preview not cancelled")
     assert_out_of_preview(args, finger, screen)
-    return "time-out: exit 2, preview off"
+    return "time-out: exit 6, preview off"
 
 
-def scenario_sigterm(args, finger, work):
-    cal = Calibrator(args, [], work)
-    screen, preview = drive(cal, finger, "preview-on")
+def scenario_stops(args, finger, work):
+    # A calibrator killed outright leaves its preview on; the next one
+    # cancels it before it starts, and a signal stops it with its own off.
+    killed = Calibrator(args, [], work)
+    screen, preview = drive(killed, finger, "preview-on")
     check(preview is not None, "no preview")
+    killed.process.kill()
+    killed.finish()
+    [(touch, raw)] = probe(args, finger, screen, [(screen.ax + screen.aw * 0.8,
+                                                   screen.ay + screen.ah * 0.2)])
+    check(touch != raw, "a killed calibrator's preview went away by itself")
+    cal = Calibrator(args, [], work)
+    first = [cal.next_event() for _ in range(2)][1]
+    check(first == {"event": "preview", "state": "cleared"}, f"no clearing: {first}")
+    # The probe runs once the calibrator has gone, as everywhere here. This
+    # calibrator never switched a preview on, so only the clearing can have
+    # taken the killed one's away.
     cal.process.send_signal(signal.SIGTERM)
     code, err = cal.finish()
-    check(code == 2 and "signal" in err, f"exit {code}: {err}")
+    check(code == 5 and "signal" in err and "left on the screen" in err, f"exit {code}: {err}")
     assert_out_of_preview(args, finger, screen)
-    return "SIGTERM: exit 2, preview off"
 
-
-def expect_failure(args, options, work, words):
-    cal = Calibrator(args, options, work)
+    # A kiosk without a keyboard: a corner held for 3 s cancels.
+    cal = Calibrator(args, [], work)
+    drive(cal, finger, "target")
+    x, y = screen.true_position((screen.ax + 0.02 * screen.aw, screen.ay + 0.97 * screen.ah))
+    hold = [f"touch 0 1 {x:.2f} {y:.2f}"] * 6
+    finger.send(*hold, "wait 3200", *hold, "lift 0 1")
     code, err = cal.finish()
-    check(code == 1, f"{options}: exit {code}, expected 1: {err}")
+    check(code == 5 and "cancelled from the screen" in err, f"corner held: exit {code}: {err}")
+    check(any(e["event"] == "corner-hold" for e in cal.events), "no corner-hold event")
+    return "killed, SIGTERM, corner held: preview cleared then off, exit 5"
+
+
+def expect_failure(args, options, work, words, status=1, **calibrator):
+    cal = Calibrator(args, options, work, **calibrator)
+    started = time.monotonic()
+    code, err = cal.finish()
+    check(code == status, f"{options}: exit {code}, expected {status}: {err}")
     check(all(w in err for w in words), f"{options}: unclear message: {err!r}")
+    check(time.monotonic() - started < 10, f"{options}: took too long")
 
 
 def scenario_bad_input(args, finger, work):
-    expect_failure(args, ["--points", "7"], work, ["--points", "4, 5, 9, 16 or 25", "7"])
+    expect_failure(args, ["--points", "7"], work, ["--points", "4, 5, 9, 16 or 25", "7"], 2)
     expect_failure(args, ["--geometry", "640x480+200+0", "--image-size", "800x480"], work,
                    ["640x480+200+0", "inside the display", "800x480"])
-    expect_failure(args, ["--rotate", "45"], work, ["--rotate", "45"])
+    expect_failure(args, ["--rotate=45"], work, ["--rotate", "45"], 2)
+    expect_failure(args, ["--device", "9"], work, ["no supported screen 9"], 3)
+    # No display a person can see: refused at once, not drawn invisibly.
+    expect_failure(args, [], work, ["no display found"], backend="sdl", headless=False)
+    if not os.path.exists("/dev/fb0") and not os.path.exists("/dev/dri"):
+        expect_failure(args, [], work, ["no display found"], backend="auto", headless=False)
 
     # Unplugged during the check, with the preview on.
     cal = Calibrator(args, [], work)
@@ -338,11 +375,11 @@ def scenario_bad_input(args, finger, work):
     finger.send("unplug 0")
     code, err = cal.finish()
     check(code == 1 and "went away" in err, f"unplugged: exit {code}: {err}")
-    expect_failure(args, [], work, ["no touch screen"])
+    expect_failure(args, [], work, ["no supported screen found"], 3)
     finger.send("plug 0")
     time.sleep(0.5)
     assert_out_of_preview(args, finger, screen)
-    return "bad input: exit 1 with a clear message each time"
+    return "bad input: exit 1, 2 or 3 with a clear message each time"
 
 
 def inner(args):
@@ -353,8 +390,8 @@ def inner(args):
         result = scenario_keep(args, finger, int(args.inner[4:]), work)
     elif args.inner == "timeout":
         result = scenario_timeout(args, finger, work)
-    elif args.inner == "sigterm":
-        result = scenario_sigterm(args, finger, work)
+    elif args.inner == "stops":
+        result = scenario_stops(args, finger, work)
     else:
         result = scenario_bad_input(args, finger, work)
     print(f"{args.inner}: {result}")

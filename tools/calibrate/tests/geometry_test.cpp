@@ -51,14 +51,6 @@ TEST(Geometry, GridsAndGeometryStrings) {
     EXPECT_TRUE(calibrationGrid(7, view).empty());
     EXPECT_DOUBLE_EQ(calibrationGrid(5, view)[2].x, 400.5) << "the centre";
 
-    const auto full = parseGeometry("1024x600+1920+0");
-    ASSERT_TRUE(full);
-    EXPECT_EQ(full->x, 1920);
-    EXPECT_EQ(full->height, 600);
-    EXPECT_TRUE(parseGeometry("640x480"));
-    for (const char* bad : {"", "640", "640x", "0x480", "640x480+1", "640x480+1+2z", "ax480"}) {
-        EXPECT_FALSE(parseGeometry(bad)) << bad;
-    }
     EXPECT_TRUE(insideDisplay({0, 0, 800, 480}, view));
     EXPECT_FALSE(insideDisplay({1, 0, 800, 480}, view));
     EXPECT_FALSE(insideDisplay({-1, 0, 80, 48}, view));
