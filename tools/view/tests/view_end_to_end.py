@@ -205,8 +205,9 @@ def trail_followed(places, path):
     shown = contacts_shown(places)
 
     def problem(frame):
-        # The newest points lie under the contact's ring and cross.
-        for x, y in path[:-3]:
+        # The newest points lie under the contact's ring and cross; the
+        # oldest may have faded already on a slow machine.
+        for x, y in path[-8:-3]:
             px, py = to_pixel(x, y)
             if not any(is_trail(frame.at(px + dx, py + dy))
                        for dx in (-1, 0, 1) for dy in (-1, 0, 1)):
