@@ -3,10 +3,10 @@
 #include <csignal>
 #include <cstdio>
 
+#include "command_line.h"
 #include "display.h"
 #include "exit_status.h"
 #include "library_screen.h"
-#include "command_line.h"
 #include "stop_signals.h"
 #include "view_options.h"
 #include "viewer.h"

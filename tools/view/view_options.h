@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "command_line.h"
 #include "display.h"
 #include "geometry.h"
-#include "command_line.h"
 #include "screens.h"
 
 namespace tsdview {
