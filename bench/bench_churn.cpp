@@ -144,8 +144,7 @@ void watcherCycle(tsdemu::Testbed& testbed, int& round) {
     // Every fourth watcher sees a device come and go before it is deleted.
     if (++round % 4 == 0) {
         const long before = uevents;
-        const std::string device =
-            testbed.addOtherDevice("input", "churn" + std::to_string(round));
+        const std::string device = testbed.addOtherDevice("input", "churn" + std::to_string(round));
         testbed.removeOtherDevice(device);
         require(passes(uevents, before + 1), "two uevents delivered");
     }

@@ -70,9 +70,10 @@ void measureWakeUps(const char* what) {
     const double cpuBefore = processCpuSeconds();
     std::this_thread::sleep_for(5s);
     const double cpuPercent = (processCpuSeconds() - cpuBefore) * 20.0;
-    std::printf("%s: wake-ups of the library's threads %.2f /s over 5 s (target <= 1), "
-                "process CPU %.2f %% of a core\n",
-                what, static_cast<double>(bench::contextSwitches() - before) / 5.0, cpuPercent);
+    std::printf(
+        "%s: wake-ups of the library's threads %.2f /s over 5 s (target <= 1), "
+        "process CPU %.2f %% of a core\n",
+        what, static_cast<double>(bench::contextSwitches() - before) / 5.0, cpuPercent);
 }
 
 // Idle, and then with the screen's end hung up: neither may cost wake-ups.
@@ -101,8 +102,8 @@ void latencyAgainstBare() {
     std::printf("write->callback latency over %d reports (socket pair):\n", kLatencyReports);
     std::printf("  library    p50 %8.1f us  p99 %8.1f us\n", lib.p50us, lib.p99us);
     std::printf("  bare read  p50 %8.1f us  p99 %8.1f us\n", raw.p50us, raw.p99us);
-    std::printf("  ratio      p50 %8.2f     p99 %8.2f     (target <= 1.5)\n",
-                lib.p50us / raw.p50us, lib.p99us / raw.p99us);
+    std::printf("  ratio      p50 %8.2f     p99 %8.2f     (target <= 1.5)\n", lib.p50us / raw.p50us,
+                lib.p99us / raw.p99us);
 }
 
 void throughput() {
@@ -114,10 +115,11 @@ void throughput() {
     const bool all = arrivals.waitFor(kThroughputReports);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = processCpuSeconds() - cpuBefore;
-    std::printf("throughput: %d reports in %.3f s = %.0f reports/s, %s, %zu out of order "
-                "(target >= 100000/s)\n",
-                kThroughputReports, seconds, kThroughputReports / seconds,
-                all ? "none lost" : "SOME LOST", arrivals.outOfOrder());
+    std::printf(
+        "throughput: %d reports in %.3f s = %.0f reports/s, %s, %zu out of order "
+        "(target >= 100000/s)\n",
+        kThroughputReports, seconds, kThroughputReports / seconds, all ? "none lost" : "SOME LOST",
+        arrivals.outOfOrder());
     // What the run cost in CPU, writer included: stable on a busy machine.
     std::printf("  CPU time: %.2f us per report, writer included\n",
                 cpu * 1e6 / kThroughputReports);
@@ -139,16 +141,18 @@ void emulatedEndToEnd() {
     for (int i = 0; i < kLatencyReports && probe.sample(i); ++i) {
     }
     const Percentiles e2e = probe.percentiles();
-    std::printf("emulated screen, push->callback over %d reports: p50 %.1f us  p99 %.1f us "
-                "(emulator included, for reference)\n",
-                kLatencyReports, e2e.p50us, e2e.p99us);
+    std::printf(
+        "emulated screen, push->callback over %d reports: p50 %.1f us  p99 %.1f us "
+        "(emulator included, for reference)\n",
+        kLatencyReports, e2e.p50us, e2e.p99us);
     testbed.unplug(screen);
     std::this_thread::sleep_for(100ms);
     const double before = processCpuSeconds();
     std::this_thread::sleep_for(1s);
-    std::printf("process CPU in the second after an unplug, callbacks registered: %.2f %% of a "
-                "core (target < 5)\n",
-                (processCpuSeconds() - before) * 100.0);
+    std::printf(
+        "process CPU in the second after an unplug, callbacks registered: %.2f %% of a "
+        "core (target < 5)\n",
+        (processCpuSeconds() - before) * 100.0);
     TsdDeleteCallbackManager(manager);
     TsdCloseTouchScreen(handle);
 }

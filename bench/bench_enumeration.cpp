@@ -91,8 +91,8 @@ int bareEnumeration() {
 
 int libraryEnumeration() {
     int found = 0;
-    TsdEnumTouchScreensA([](void* context, const char*, const wchar_t*) { ++*static_cast<int*>(context); },
-                         &found);
+    TsdEnumTouchScreensA(
+        [](void* context, const char*, const wchar_t*) { ++*static_cast<int*>(context); }, &found);
     return found;
 }
 
@@ -152,8 +152,7 @@ int main(int argc, char** argv) {
         figure(name + "_bare_libudev", bareUs, "us");
         figure(name + "_ratio", libraryUs / bareUs, "x");
         figure(name + "_library_per_device_ratio_to_16", perDevice / perDeviceAtSmallest, "x");
-        figure(name + "_bare_per_device_ratio_to_16", barePerDevice / barePerDeviceAtSmallest,
-               "x");
+        figure(name + "_bare_per_device_ratio_to_16", barePerDevice / barePerDeviceAtSmallest, "x");
         figure(name + "_nodes_opened", libraryOpens, "nodes");
     }
     figure("enumerate_found_right", right ? 1 : 0, "bool");

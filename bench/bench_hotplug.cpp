@@ -28,8 +28,8 @@ double percentile(std::vector<double> values, double p) {
 
 void report(const char* what, const std::vector<double>& samples) {
     std::printf("%-34s median %8.1f us   p99 %8.1f us   max %8.1f us   (n=%zu)\n", what,
-                percentile(samples, 0.5), percentile(samples, 0.99),
-                percentile(samples, 1.0), samples.size());
+                percentile(samples, 0.5), percentile(samples, 0.99), percentile(samples, 1.0),
+                samples.size());
 }
 
 }  // namespace

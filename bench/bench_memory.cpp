@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
            "KiB");
     figure("memory_per_open_screen_virtual", (opened.virtualKiB - beforeOpen.virtualKiB) / n,
            "KiB");
-    figure("memory_per_manager_resident", (delivering.residentKiB - opened.residentKiB) / n,
-           "KiB");
+    figure("memory_per_manager_resident", (delivering.residentKiB - opened.residentKiB) / n, "KiB");
     figure("memory_per_manager_virtual", (delivering.virtualKiB - opened.virtualKiB) / n, "KiB");
     figure("memory_per_watcher_resident", watching.residentKiB - delivering.residentKiB, "KiB");
     figure("memory_per_watcher_virtual", watching.virtualKiB - delivering.virtualKiB, "KiB");

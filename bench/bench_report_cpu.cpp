@@ -91,8 +91,8 @@ void compare(const char* name, int reports, int64_t periodNs, int rounds) {
     // The backlog drops the oldest reports when the dispatch thread falls
     // 4,096 behind (a starved thread on a loaded machine); the rest must
     // still arrive, in order.
-    const bool intact = bare.complete && library.complete && bare.outOfOrder == 0 &&
-                        library.outOfOrder == 0;
+    const bool intact =
+        bare.complete && library.complete && bare.outOfOrder == 0 && library.outOfOrder == 0;
     figure(std::string("delivered_in_order_") + name, intact ? 1 : 0, "bool");
     figure(std::string("dropped_by_backlog_") + name, static_cast<double>(library.dropped),
            "reports");
@@ -101,9 +101,10 @@ void compare(const char* name, int reports, int64_t periodNs, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<int> size = bench::sizes(
-        argc, argv,
-        {{"PACED", 2000, 1, 10000000}, {"SATURATED", 100000, 1, 100000000}, {"ROUNDS", 3, 1, 1000}});
+    const std::vector<int> size = bench::sizes(argc, argv,
+                                               {{"PACED", 2000, 1, 10000000},
+                                                {"SATURATED", 100000, 1, 100000000},
+                                                {"ROUNDS", 3, 1, 1000}});
     const int paced = size[0];
     const int saturated = size[1];
     const int rounds = size[2];

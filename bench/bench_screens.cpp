@@ -46,10 +46,12 @@ void stream(int screens, int seconds, Outcome& outcome) {
         arrivals.push_back(std::make_unique<Arrivals>(static_cast<std::size_t>(perScreen)));
         libraries.push_back(std::make_unique<Receiver>(*arrivals.back()));
     }
-    std::vector<std::vector<int64_t>> sentAt(static_cast<std::size_t>(screens),
-                                             std::vector<int64_t>(static_cast<std::size_t>(perScreen)));
+    std::vector<std::vector<int64_t>> sentAt(
+        static_cast<std::size_t>(screens),
+        std::vector<int64_t>(static_cast<std::size_t>(perScreen)));
     std::vector<std::vector<uint8_t>> reports;
-    for (int i = 0; i < perScreen; ++i) reports.push_back(reportWithSequence(static_cast<uint16_t>(i)));
+    for (int i = 0; i < perScreen; ++i)
+        reports.push_back(reportWithSequence(static_cast<uint16_t>(i)));
     std::this_thread::sleep_for(50ms);
     const OthersCpu cpu;
     const int64_t start = nowNs();

@@ -24,9 +24,9 @@
 #include "common/little_endian.h"
 #include "common/unique_fd.h"
 #include "device/device_handle.h"
-#include "touch/callback_manager.h"
 #include "input_reports.h"
 #include "thread_list.h"
+#include "touch/callback_manager.h"
 #include "touchsdk.h"
 
 namespace bench {
@@ -39,7 +39,6 @@ inline void figure(const std::string& name, double value, const char* unit) {
     std::printf("FIGURE %s %.3f %s\n", name.c_str(), value, unit);
     std::fflush(stdout);
 }
-
 
 inline int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
@@ -119,8 +118,10 @@ public:
         // Sequence numbers wrap at 65536: a step of 1 to 32767 is forward,
         // and any step over 1 skipped reports (the backlog let them go).
         const auto step = static_cast<uint16_t>(sequence - expected_);
-        if (step >= 0x8000) ++outOfOrder_;
-        else skipped_ += step;
+        if (step >= 0x8000)
+            ++outOfOrder_;
+        else
+            skipped_ += step;
         expected_ = static_cast<uint16_t>(sequence + 1);
         at_[count_ % at_.size()] = now;
         // Wake the waiter only when it is done: a wake-up per report would

@@ -5,8 +5,9 @@
  * Conventions
  * - Every function that returns a TsdResult answers TSD_OK (0) on success and
  *   TSD_FAILURE (0xFFFFFFFF, -1 as a signed 32-bit value) on failure. There is
- *   no further error detail. A null handle or a null out pointer is always a
- *   failure, and so is running out of memory, descriptors or threads.
+ *   no further error detail. A null handle is always a failure, and so is a
+ *   null out pointer except where a function says otherwise (the mode
+ *   getters), and running out of memory, descriptors or threads.
  * - Out parameters are written only on success, with one exception: the
  *   needed size of TsdGetTouchScreenSerialNumber is written also when the
  *   buffer is too small and the call fails.
@@ -215,7 +216,8 @@ TSD_API TsdResult TsdDeleteTouchScreenNotification(NotificationHandle handle) TS
 /* Each fails for a null handle, a screen that does not answer, refuses or
  * answers something else than the command expects, and a mode value out of
  * range; a failed Set leaves the mode as it was, except as said for the
- * working mode. */
+ * working mode. A Get accepts a null `mode`: it then only tells whether the
+ * screen answers with a valid mode. */
 
 /* Reads the controller's working mode (0 or 1) into *mode; a value the
  * screen reports outside that range fails. One exchange (up to ~1.4 s). */

@@ -25,7 +25,9 @@ trap 'rm -f "$log" "$out"' EXIT
 status=0
 run() {
     echo "== $*"
-    "$build/bench/$@" >"$out" || { echo "== $1 failed"; status=1; }
+    program=$1
+    shift
+    "$build/bench/$program" "$@" >"$out" || { echo "== $program failed"; status=1; }
     cat "$out"
     cat "$out" >>"$log"
 }

@@ -10,8 +10,15 @@ cd "$(dirname "$0")/.."
 if [ "${1:-}" = --inside ]; then
     tsdctl=$2
     control=$3
+    # Bold commands on a terminal only: a log or a pipe gets plain text.
+    bold=
+    plain=
+    if [ -t 1 ]; then
+        bold=$(printf '\033[1m')
+        plain=$(printf '\033[0m')
+    fi
     show() {
-        printf '\n\033[1m$ tsdctl %s\033[0m\n' "$*"
+        printf '\n%s$ tsdctl %s%s\n' "$bold" "$*" "$plain"
         "$tsdctl" "$@"
     }
     show list

@@ -33,6 +33,7 @@ for p in "${packages[@]}"; do files+=("$root/$debs/${p}_"*.deb); done
 "${apt[@]}" install -y --no-install-recommends "${files[@]}" gcc pkgconf cmake
 
 # The example exactly as the README shows it.
+# shellcheck disable=SC2016 # sed's own $ (the last line), not the shell's
 sed -n '/^## Use/,/^## /p' README.md | sed -n '/^```c$/,/^```$/p' | sed '1d;$d' >"$work/demo.c"
 grep -q TsdEnumTouchScreensA "$work/demo.c" || { echo "no example in README.md" >&2; exit 1; }
 # shellcheck disable=SC2046
@@ -75,7 +76,9 @@ getent group touchsdk >/dev/null || { echo "no touchsdk group after install" >&2
 [ -f /lib/udev/rules.d/70-touchsdk.rules ] || { echo "udev rule not installed" >&2; exit 1; }
 
 "${apt[@]}" purge -y "${packages[@]}"
-[ ! -e /usr/include/touchsdk.h ] && [ ! -e /lib/udev/rules.d/70-touchsdk.rules ] ||
-    { echo "files left after purge" >&2; exit 1; }
+if [ -e /usr/include/touchsdk.h ] || [ -e /lib/udev/rules.d/70-touchsdk.rules ]; then
+    echo "files left after purge" >&2
+    exit 1
+fi
 echo "== packages: amd64 build $((built - start)) s, lint, install, example and purge $((SECONDS - built)) s"
 

@@ -64,7 +64,8 @@ def wait_until(condition: Callable[[], bool]) -> bool:
 
 def test_discovery_open_and_modes() -> None:
     found = touchsdk.screens()
-    assert [info.serial for info in found] == ["EMU000001", "EMU000002"]
+    assert [(info.serial, info.accessible) for info in found] == [("EMU000001", True),
+                                                                  ("EMU000002", True)]
     with touchsdk.open("EMU000002") as screen:
         assert (screen.path, screen.serial) == (found[1].path, "EMU000002")
         for name, valid in (("working_mode", touchsdk.WORKING_MODES),
@@ -94,13 +95,38 @@ def test_discovery_open_and_modes() -> None:
     os.chmod(node, 0)
     try:
         drop = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search"]
-        code = ("import touchsdk\ntry: touchsdk.open('EMU000002')\n"
+        code = ("import touchsdk\nprint([(s.serial, s.accessible) for s in touchsdk.screens()])\n"
+                "try: touchsdk.open('EMU000002')\n"
                 "except touchsdk.ScreenAccessDenied as e: print(e)")
         done = subprocess.run((drop if os.getuid() == 0 else []) + [sys.executable, "-c", code],
                               capture_output=True, text=True, timeout=60)
-        assert "70-touchsdk.rules" in done.stdout, done
+        # Listed, as tsdctl lists it, and the advice names the command to run.
+        assert "[('EMU000001', True), ('EMU000002', False)]" in done.stdout, done
+        assert "udev rule" in done.stdout and "sudo adduser " in done.stdout, done
     finally:
         os.chmod(node, mode)
+
+
+def test_arguments_are_checked_alike_everywhere() -> None:
+    # A handler that cannot be called is refused where it is given, not
+    # when the library first calls it on its own thread.
+    for start in (lambda: touchsdk.watch(1), lambda: touchsdk.watch().subscribe("x")):
+        with pytest.raises(touchsdk.InvalidArgument, match="hot-plug.*not callable"):
+            start()
+    touchsdk.hotplug.close_all()
+    with touchsdk.open("EMU000001") as screen:
+        with pytest.raises(touchsdk.InvalidArgument, match="touch.*not callable"):
+            screen.on_touch(None)
+        with pytest.raises(touchsdk.InvalidArgument, match="open stream.*integer"):
+            screen.touches(maxsize="8")
+    # The binding finds screens it may not open by the library's own list.
+    listed = os.path.join(os.path.dirname(__file__), "..", "..", "src", "device",
+                          "supported_devices.def")
+    with open(listed) as text:
+        ids = {(int(v, 16), int(p, 16)) for v, p in
+               re.findall(r"TSD_SUPPORTED_DEVICE\((0x[0-9A-Fa-f]+), *(0x[0-9A-Fa-f]+)\)",
+                          text.read())}
+    assert ids == touchsdk.screen.SUPPORTED_IDS
 
 
 def test_touches_reach_callbacks_and_streams(control, caplog) -> None:

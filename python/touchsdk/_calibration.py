@@ -2,17 +2,33 @@
 screen shows until it is applied or cancelled."""
 from __future__ import annotations
 
-import ctypes
-import math
 from typing import TYPE_CHECKING, Any, Callable, Iterable, Optional, Sequence, Tuple
 
 from . import _native
+from ._arguments import floats
 from ._native import lib
 from .errors import InvalidArgument
 from .records import CalibrationRange
 
 if TYPE_CHECKING:
-    from .screen import Screen
+    from typing import Protocol
+
+    class PreviewOwner(Protocol):
+        """What a preview needs of its screen (the Screen class), named here so
+        that this module does not import the one that imports it."""
+        _preview: Optional[CalibrationPreview]
+
+        @property
+        def path(self) -> str: ...
+
+        @property
+        def closed(self) -> bool: ...
+
+        @property
+        def unplugged(self) -> bool: ...
+
+        def _call(self, operation: str, function: Callable[..., int], *arguments: Any) -> None: ...
+
 
 MIN_CALIBRATION_POINTS = 3
 
@@ -20,13 +36,13 @@ MIN_CALIBRATION_POINTS = 3
 def check(operation: str, points: Iterable[Any], bounds: Sequence[float],
           screen: str) -> Tuple[Any, CalibrationRange]:
     """The points as the library's array and the range, or InvalidArgument."""
-    samples = [_native.CalibrationPoint(*_floats(operation, "point", p, 4)) for p in points]
+    samples = [_native.CalibrationPoint(*floats(operation, "point", p, 4, screen)) for p in points]
     if len(samples) < MIN_CALIBRATION_POINTS:
         raise InvalidArgument(operation, f"{len(samples)} points given, at least "
                               f"{MIN_CALIBRATION_POINTS} are needed", screen)
     if len(samples) > 0xFFFFFFFF:
         raise InvalidArgument(operation, "too many points", screen)
-    checked = CalibrationRange(*_floats(operation, "range", bounds, 4))
+    checked = CalibrationRange(*floats(operation, "range", bounds, 4, screen))
     if checked.x_begin == checked.x_end or checked.y_begin == checked.y_end:
         raise InvalidArgument(operation, f"the range {tuple(checked)} is empty on an axis",
                               screen)
@@ -37,7 +53,7 @@ class CalibrationPreview:
     """A calibration the screen shows on trial. Exactly one of apply() and
     cancel() takes effect; in a with block, leaving without apply() cancels."""
 
-    def __init__(self, screen: Screen) -> None:
+    def __init__(self, screen: PreviewOwner) -> None:
         self._screen = screen
         self._settled: Optional[str] = None
         self._superseded = False
@@ -72,18 +88,3 @@ class CalibrationPreview:
     def __exit__(self, *exc_info: object) -> None:
         if self.pending and not self._screen.closed and not self._screen.unplugged:
             self.cancel()
-
-
-def _floats(operation: str, what: str, values: Any, count: int) -> Tuple[float, ...]:
-    """The values as the library will see them (32-bit floats), all finite."""
-    try:
-        items = tuple(values)
-        if len(items) != count:
-            raise ValueError
-        converted = tuple(ctypes.c_float(float(v)).value for v in items)
-    except (TypeError, ValueError):
-        raise InvalidArgument(operation, f"{what} must be {count} numbers, got {values!r}") \
-            from None
-    if not all(math.isfinite(v) for v in converted):
-        raise InvalidArgument(operation, f"{what} {items} is not finite in 32-bit floats")
-    return converted

@@ -9,6 +9,7 @@ import threading
 import time
 from typing import Any, Callable, Deque, Dict, Generic, Iterator, List, Optional, TypeVar
 
+from ._arguments import integer
 from .errors import Error, InvalidArgument, StreamClosed
 
 log = logging.getLogger("touchsdk")
@@ -73,6 +74,7 @@ class Stream(Generic[T]):
     """
 
     def __init__(self, maxsize: int, detach: Callable[[Stream[T]], None]) -> None:
+        maxsize = integer("open stream", maxsize)
         if maxsize < 1:
             raise InvalidArgument("open stream", f"maxsize must be at least 1, not {maxsize}")
         self._items: Deque[T] = collections.deque()

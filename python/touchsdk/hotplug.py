@@ -13,6 +13,7 @@ import threading
 from typing import Any, Callable, Optional, Set, Tuple
 
 from . import _native
+from ._arguments import handler
 from ._native import lib
 from ._stream import Stream, inside_callback_of, run_callbacks
 from .errors import CallbackContextError, CommandError
@@ -31,6 +32,8 @@ class Watcher:
     every HotplugEvent until closed."""
 
     def __init__(self, callback: Optional[HotplugCallback] = None) -> None:
+        if callback is not None:
+            handler("start hot-plug watcher", callback)
         self._subscribers: Tuple[HotplugCallback, ...] = (callback,) if callback else ()
         self._lock = threading.Lock()  # guards _subscribers updates and _handle
         self._trampoline = _native.NotificationCallback(self._event)
@@ -43,6 +46,7 @@ class Watcher:
             _running.add(self)
 
     def subscribe(self, callback: HotplugCallback) -> None:
+        handler("subscribe to hot-plug", callback)
         with self._lock:
             self._subscribers += (callback,)
 

@@ -38,9 +38,11 @@ class VirtualKeyEvent:
 
 @dataclass(frozen=True)
 class ScreenInfo:
-    """An attached screen as discovery found it: sysfs path and USB serial number."""
+    """An attached screen: sysfs path, USB serial number, and whether this user
+    may open it (open() on one that is not accessible says why)."""
     path: str
     serial: Optional[str]
+    accessible: bool = True
 
 
 class CalibrationPoint(NamedTuple):

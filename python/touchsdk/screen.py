@@ -4,13 +4,13 @@ from __future__ import annotations
 import builtins
 import contextlib
 import ctypes
-import operator
 import os
+import pwd
 import threading
 import weakref
-from typing import Any, Callable, Iterable, Iterator, List, Optional, Sequence, Set, Union
+from typing import Any, Callable, Iterable, Iterator, List, Optional, Sequence, Set, Tuple, Union
 
-from . import _calibration, _native, _unplug
+from . import _arguments, _calibration, _native, _unplug
 from ._calibration import CalibrationPreview
 from ._delivery import Delivery
 from ._native import lib
@@ -29,8 +29,25 @@ _delivering: Set[Screen] = set()
 _delivering_lock = threading.Lock()
 
 
+# The USB IDs the library supports, as src/device/supported_devices.def
+# lists them (a test holds the two together): the library's discovery cannot
+# see a screen this user may not open, so screens() finds those by their IDs.
+SUPPORTED_IDS = frozenset({
+    (0xE2C4, 0x0001), (0xE2C4, 0x0002), (0xE2C4, 0x0010), (0xE2C4, 0x0011),
+    (0xE2C4, 0x0020), (0xE2C4, 0x8000), (0xE2C4, 0xA0F3), (0x9B07, 0x0100),
+    (0x9B07, 0x0101), (0x9B07, 0xC3D2)})
+
+
 def screens() -> List[ScreenInfo]:
-    """The attached supported screens, in discovery order."""
+    """The attached supported screens, in discovery order, with those this user
+    may not open among them (accessible False), as `tsdctl list` shows them."""
+    found = _discovered()
+    known = {info.path for info in found}
+    denied = [info for info in _denied_screens() if info.path not in known]
+    return sorted(found + denied, key=lambda info: _node_number(info.path))
+
+
+def _discovered() -> List[ScreenInfo]:
     found: List[ScreenInfo] = []
 
     def collect(context: Any, syspath: Optional[bytes], serial: Optional[str]) -> None:
@@ -43,6 +60,55 @@ def screens() -> List[ScreenInfo]:
     # Enumeration calls back on this very thread, before it returns.
     lib.TsdEnumTouchScreensA(_native.EnumCallback(collect), None)
     return found
+
+
+def _node_number(path: str) -> int:
+    digits = os.path.basename(path.rstrip("/"))[len("hidraw"):]
+    return int(digits) if digits.isdigit() else 1 << 30
+
+
+def _hidraw_nodes() -> Iterator[Tuple[str, str]]:
+    """(sysfs path, /dev node) of every hidraw device."""
+    root = "/sys/class/hidraw"
+    for name in sorted(os.listdir(root) if os.path.isdir(root) else [], key=_node_number):
+        yield os.path.realpath(os.path.join(root, name)), "/dev/" + name
+
+
+def _usb_parent(path: str) -> Optional[str]:
+    while path.startswith("/sys/") and not os.path.exists(os.path.join(path, "idVendor")):
+        path = os.path.dirname(path)
+    return path if path.startswith("/sys/") else None
+
+
+def _read_attribute(directory: str, name: str) -> Optional[str]:
+    try:
+        with builtins.open(os.path.join(directory, name), encoding="utf-8",
+                           errors="replace") as attribute:
+            return attribute.read().strip()
+    except OSError:
+        return None
+
+
+def _hid_ids(path: str) -> Optional[Tuple[int, int]]:
+    """The IDs in the HID device's name, BUS:VENDOR:PRODUCT.N, two levels up."""
+    parts = os.path.basename(os.path.dirname(os.path.dirname(path))).split(":")
+    try:
+        return int(parts[1], 16), int(parts[2].split(".")[0], 16)
+    except (IndexError, ValueError):
+        return None
+
+
+def _denied_screens() -> List[ScreenInfo]:
+    """Nodes this user may not open that the library would report if it could:
+    supported IDs and a USB parent, as discovery asks before opening."""
+    denied = []
+    for path, node in _hidraw_nodes():
+        usb = _usb_parent(path)
+        if (usb is None or _hid_ids(path) not in SUPPORTED_IDS or not os.path.exists(node)
+                or os.access(node, os.R_OK | os.W_OK)):
+            continue
+        denied.append(ScreenInfo(path, _read_attribute(usb, "serial"), accessible=False))
+    return denied
 
 
 def open(screen: Union[str, ScreenInfo]) -> Screen:  # noqa: A001 - the natural name here
@@ -202,7 +268,7 @@ class Screen:
 
     def _set_mode(self, name: str, valid: range, function: Callable[..., int], mode: int) -> None:
         operation = f"set {name} mode"
-        value = _integer(operation, mode)
+        value = _arguments.integer(operation, mode, self._path)
         if value not in valid:
             raise InvalidArgument(operation, f"{mode!r} is not a {name} mode "
                                   f"({valid.start} to {valid.stop - 1})", self._path)
@@ -240,9 +306,7 @@ class Screen:
         return self._stream("virtual key", maxsize)
 
     def _subscribe(self, kind: str, callback: Callable[[Any], None]) -> Subscription:
-        if not callable(callback):
-            raise InvalidArgument(f"subscribe to {kind}", f"{callback!r} is not callable",
-                                  self._path)
+        _arguments.handler(f"subscribe to {kind}", callback, self._path)
         with self._use(f"subscribe to {kind}"):
             self._delivery.subscribe(kind, callback)
         with _delivering_lock:
@@ -367,26 +431,33 @@ def _release(token: int, handle: ctypes.c_void_p, delivery: Delivery) -> None:
 
 
 def _closed_node_with_serial(serial: str) -> Optional[str]:
-    """The sysfs path of a hidraw node this user may not open whose USB device
-    has this serial number. Discovery opens each node, so it never sees such a
-    screen, and "no such screen" would send the person looking for the wrong
+    """The sysfs path of a screen this user may not open with this serial
+    number: "no such screen" would send the person looking for the wrong
     fault."""
-    for name in sorted(os.listdir("/sys/class/hidraw") if os.path.isdir("/sys/class/hidraw")
-                       else []):
-        path = os.path.realpath(os.path.join("/sys/class/hidraw", name))
-        usb = path
-        while usb.startswith("/sys/") and not os.path.exists(os.path.join(usb, "idVendor")):
-            usb = os.path.dirname(usb)
-        try:
-            with builtins.open(os.path.join(usb, "serial"), encoding="utf-8",
-                               errors="replace") as attribute:
-                found = attribute.read().strip()
-        except OSError:
-            continue
-        node = "/dev/" + name
-        if found == serial and os.path.exists(node) and not os.access(node, os.R_OK | os.W_OK):
-            return path
+    for info in _denied_screens():
+        if info.serial == serial:
+            return info.path
     return None
+
+
+def _access_advice(node: str) -> str:
+    """The same advice as the tools give: the command to run, and whether the
+    udev rule that lets the group in is there at all."""
+    rule = next((os.path.join(d, "70-touchsdk.rules") for d in _RULE_DIRECTORIES
+                 if os.path.exists(os.path.join(d, "70-touchsdk.rules"))), None)
+    try:
+        user = pwd.getpwuid(os.getuid()).pw_name
+    except KeyError:
+        user = "$USER"
+    where = (f"the udev rule is installed ({rule}): the group touchsdk may open the screens"
+             if rule else "the udev rule 70-touchsdk.rules is not installed: install the "
+             "touchsdk tools package (or copy the rule into /etc/udev/rules.d and replug "
+             "the screen)")
+    return f"no read-write access to {node}; {where}; then run: sudo adduser {user} " \
+           "touchsdk, and log in again"
+
+
+_RULE_DIRECTORIES = ("/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d")
 
 
 def _open_failure(path: str) -> Error:
@@ -394,16 +465,5 @@ def _open_failure(path: str) -> Error:
     # node the user may not open, which deserves its own answer and its fix.
     node = "/dev/" + os.path.basename(path.rstrip("/"))
     if os.path.exists(node) and not os.access(node, os.R_OK | os.W_OK):
-        return ScreenAccessDenied("open screen", f"no read-write access to {node}: install "
-                                  "the udev rule 70-touchsdk.rules (it lets in the person at "
-                                  "the seat) or add this user to the group touchsdk", path)
+        return ScreenAccessDenied("open screen", _access_advice(node), path)
     return ScreenNotFound("open screen", "no supported screen there", path)
-
-
-def _integer(operation: str, value: Any) -> int:
-    if isinstance(value, bool):
-        raise InvalidArgument(operation, f"expected an integer, got {value!r}")
-    try:
-        return operator.index(value)
-    except TypeError:
-        raise InvalidArgument(operation, f"expected an integer, got {value!r}") from None

@@ -8,8 +8,8 @@ namespace tsdcal {
 
 void EventLog::emit(const std::string& name, const std::string& members) const {
     if (!enabled_) return;
-    const std::string line = "{\"event\":" + tsdtool::jsonString(name) +
-                             (members.empty() ? "" : ",") + members + "}\n";
+    const std::string line =
+        "{\"event\":" + tsdtool::jsonString(name) + (members.empty() ? "" : ",") + members + "}\n";
     std::fputs(line.c_str(), stdout);
     // A driving script waits for each line before it touches.
     std::fflush(stdout);

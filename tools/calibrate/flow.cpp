@@ -294,7 +294,8 @@ CalibrationFlow::Step CalibrationFlow::stopFor(const InputEvent& event) {
             reason_ = "stopped by a signal";
             return Step::kCancelled;
         case InputEvent::Kind::kTimedOut:
-            reason_ = "timed out: no touch for " + std::to_string(settings_.timeoutMs / 1000) + " s";
+            reason_ =
+                "timed out: no touch for " + std::to_string(settings_.timeoutMs / 1000) + " s";
             return Step::kTimedOut;
         case InputEvent::Kind::kScreenGone:
             reason_ = "the screen went away (unplugged?)";

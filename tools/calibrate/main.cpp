@@ -4,10 +4,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "display.h"
 #include "command_line.h"
-#include "exit_status.h"
+#include "display.h"
 #include "event_log.h"
+#include "exit_status.h"
 #include "flow.h"
 #include "library_screen.h"
 #include "options.h"
@@ -77,13 +77,12 @@ int run(const tsdcal::Options& options) {
     settings.rules = pressRules(screen->range());
     const tsdcal::EventLog log(options.verbose);
     const touchsdk::CalibrationRange& r = screen->range();
-    log.emit("screen", tsdcal::EventLog::text("syspath", screen->syspath()) + "," +
-                           tsdcal::EventLog::numbers("range", {r.xBegin, r.xEnd, r.yBegin, r.yEnd}) +
-                           "," +
-                           tsdcal::EventLog::numbers("area", {double(area.x), double(area.y),
-                                                              double(area.width),
-                                                              double(area.height)}) +
-                           "," + tsdcal::EventLog::text("rotate", options.rotationText));
+    log.emit("screen",
+             tsdcal::EventLog::text("syspath", screen->syspath()) + "," +
+                 tsdcal::EventLog::numbers("range", {r.xBegin, r.xEnd, r.yBegin, r.yEnd}) + "," +
+                 tsdcal::EventLog::numbers("area", {double(area.x), double(area.y),
+                                                    double(area.width), double(area.height)}) +
+                 "," + tsdcal::EventLog::text("rotate", options.rotationText));
     clearLeftoverPreview(*screen, log);
 
     tsdcal::EventLoop loop(*screen, *display, signals);

@@ -24,11 +24,11 @@ constexpr const char* kUsage =
     "5 cancelled, 6 timed out\n";
 
 const std::vector<tsdtool::OptionSpec> kOptions = {
-    {"device", 'd', true},     {"serial", 0, true},       {"backend", 0, true},
-    {"output", 'o', true},     {"image-size", 0, true},   {"frame-format", 0, true},
-    {"geometry", 0, true},     {"rotate", 0, true},       {"points", 'p', true},
-    {"threshold", 0, true},    {"timeout", 0, true},      {"double-tap", 0, true},
-    {"report", 0, true},       {"verbose", 'v', false},
+    {"device", 'd', true},  {"serial", 0, true},     {"backend", 0, true},
+    {"output", 'o', true},  {"image-size", 0, true}, {"frame-format", 0, true},
+    {"geometry", 0, true},  {"rotate", 0, true},     {"points", 'p', true},
+    {"threshold", 0, true}, {"timeout", 0, true},    {"double-tap", 0, true},
+    {"report", 0, true},    {"verbose", 'v', false},
 };
 
 Rect rectOf(const tsdtool::Geometry& g) { return {g.x, g.y, g.width, g.height}; }

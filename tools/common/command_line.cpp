@@ -33,8 +33,7 @@ struct Table {
     std::vector<option> longOptions;
     std::string letters;
 
-    Table(const std::vector<OptionSpec>& own, bool stopAtWord)
-        : letters(stopAtWord ? "+:" : ":") {
+    Table(const std::vector<OptionSpec>& own, bool stopAtWord) : letters(stopAtWord ? "+:" : ":") {
         specs.assign(own.begin(), own.end());
         specs.insert(specs.end(), std::begin(kStandard), std::end(kStandard));
         for (std::size_t i = 0; i < specs.size(); ++i) {
@@ -102,8 +101,8 @@ Options parseOptions(const std::vector<std::string>& arguments,
     optind = 0;  // glibc: start afresh, also for a second parse in one process
     const int argc = static_cast<int>(argv.size() - 1);
     for (;;) {
-        const int result =
-            getopt_long(argc, argv.data(), table.letters.c_str(), table.longOptions.data(), nullptr);
+        const int result = getopt_long(argc, argv.data(), table.letters.c_str(),
+                                       table.longOptions.data(), nullptr);
         if (result == -1) break;
         if (result == '?' || result == ':') refuse(table, result, argv.data());
         const OptionSpec* spec = table.byValue(result);

@@ -114,7 +114,8 @@ Screen bySerial(const std::vector<Screen>& screens, const std::string& serial) {
     if (matches.empty()) throw Failure(Exit::NoScreen, "no screen with serial " + serial);
     if (matches.size() > 1) {
         std::string names;
-        for (const Screen& screen : matches) names += (names.empty() ? "" : ", ") + describe(screen);
+        for (const Screen& screen : matches)
+            names += (names.empty() ? "" : ", ") + describe(screen);
         usageError(std::to_string(matches.size()) + " screens have serial " + serial + ": " +
                    names + "; name one by its index or node");
     }
@@ -154,11 +155,11 @@ std::vector<std::string> passedOverDevices() {
     const std::vector<Screen> screens = listScreens();
     const touchsdk::UdevEnumeration enumeration(context);
     for (auto entry = enumeration.first(); entry.valid(); entry = entry.next()) {
-        const bool listed = std::any_of(screens.begin(), screens.end(), [&](const Screen& s) {
-            return s.syspath == entry.name();
-        });
+        const bool listed = std::any_of(screens.begin(), screens.end(),
+                                        [&](const Screen& s) { return s.syspath == entry.name(); });
         if (listed) continue;
-        const touchsdk::UdevDevice device = touchsdk::UdevDevice::fromSyspath(context, entry.name());
+        const touchsdk::UdevDevice device =
+            touchsdk::UdevDevice::fromSyspath(context, entry.name());
         const char* hidId = device.ancestor("hid").property("HID_ID");
         unsigned bus = 0;
         unsigned vendor = 0;
@@ -181,7 +182,8 @@ bool looksLikeScreen(const std::string& word) {
 
 Screen chooseScreen(const ScreenSelection& selection) {
     const std::vector<Screen> screens = listScreens();
-    if (selection.word && selection.serial) usageError("name the screen or give --serial, not both");
+    if (selection.word && selection.serial)
+        usageError("name the screen or give --serial, not both");
     if (selection.serial) return bySerial(screens, *selection.serial);
     if (const auto& word = selection.word) {
         if (!looksLikeScreen(*word)) usageError("\"" + *word + "\" does not name a screen");

@@ -51,9 +51,8 @@ std::optional<double> parseNumber(const std::string& text) {
 }
 
 std::optional<uint16_t> parseHex16(const std::string& text) {
-    const std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0
-                                   ? text.substr(2)
-                                   : text;
+    const std::string digits =
+        text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
     if (digits.empty() || digits.size() > 4) return std::nullopt;
     for (char c : digits) {
         if (!isDigit(c) && !((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return std::nullopt;

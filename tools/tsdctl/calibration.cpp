@@ -93,8 +93,7 @@ Exit fit(const Options& args, const Screen& screen) {
     OpenScreen open(screen);
     if (TsdCalibrationFullScreenPreview(open.handle(), static_cast<float>(range.x0),
                                         static_cast<float>(range.x1), static_cast<float>(range.y0),
-                                        static_cast<float>(range.y1),
-                                        points.data(),
+                                        static_cast<float>(range.y1), points.data(),
                                         static_cast<uint32_t>(points.size())) != TSD_OK) {
         throw Failure(Exit::Failed, "the fit or its preview failed (are the pairs degenerate?)");
     }
@@ -138,7 +137,8 @@ Exit calibrationCommand(const Options& args) {
         const Screen screen = tsdtool::chooseScreen(selection);
         if (action.destructive && !args.has("yes")) {
             usageError("would " + verb + " the calibration of screen " +
-                       std::to_string(screen.index) + " (" + screen.devnode + "); add --yes to do it");
+                       std::to_string(screen.index) + " (" + screen.devnode +
+                       "); add --yes to do it");
         }
         OpenScreen open(screen);
         if (action.run(open.handle()) != TSD_OK) {

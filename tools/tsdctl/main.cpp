@@ -26,21 +26,33 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"list", tsdctl::listCommand, {kJson}, "the supported screens attached",
+    {"list",
+     tsdctl::listCommand,
+     {kJson},
+     "the supported screens attached",
      "usage: tsdctl list [--json]\n"
      "Lists every supported screen: index, node, VID:PID, serial, access, sysfs path.\n"
      "With none, tells how many other HID devices it passed over, and their IDs.\n"},
-    {"info", tsdctl::infoCommand, {kJson, kSerial},
+    {"info",
+     tsdctl::infoCommand,
+     {kJson, kSerial},
      "identity, modes, range and calibration state",
      "usage: tsdctl info [SCREEN] [--serial S] [--json]\n"
      "Identity, modes, module list, coordinate range and calibration state.\n"},
-    {"mode", tsdctl::modeCommand, {kJson, kSerial}, "read or set the working, data or HID mode",
+    {"mode",
+     tsdctl::modeCommand,
+     {kJson, kSerial},
+     "read or set the working, data or HID mode",
      "usage: tsdctl mode [SCREEN] [--serial S] working|data|hid [VALUE] [--json]\n"
      "Reads a mode, or sets it and reads it back. working 0-1, data 0-4, hid 0-2.\n"},
-    {"restart", tsdctl::restartCommand, {kYes, kSerial}, "restart a screen",
+    {"restart",
+     tsdctl::restartCommand,
+     {kYes, kSerial},
+     "restart a screen",
      "usage: tsdctl restart [SCREEN] [--serial S] -y|--yes\n"
      "Restarts the screen. Without --yes, says what it would do and exits 2.\n"},
-    {"calibration", tsdctl::calibrationCommand,
+    {"calibration",
+     tsdctl::calibrationCommand,
      {kYes, kSerial, {"points", 0, true}, {"range", 0, true}, {"apply", 0, false}},
      "reset, apply, cancel or fit the calibration",
      "usage: tsdctl calibration reset [SCREEN] -y|--yes\n"
@@ -49,7 +61,8 @@ const Subcommand kSubcommands[] = {
      "reset empties the active calibration; apply keeps the preview, cancel drops it.\n"
      "fit reads touchX,touchY,targetX,targetY lines (targets in the --range units),\n"
      "previews the fitted calibration and prints each pair's residual.\n"},
-    {"events", tsdctl::eventsCommand,
+    {"events",
+     tsdctl::eventsCommand,
      {kJson, kSerial, kCount, {"raw", 0, false}, {"keys", 0, false}, {"diagnosis", 0, false}},
      "print touches, keys and diagnosis data as they arrive",
      "usage: tsdctl events [SCREEN] [--serial S] [--raw] [--keys] [--diagnosis]\n"
@@ -57,12 +70,17 @@ const Subcommand kSubcommands[] = {
      "Prints touches (and raw touches, keys, diagnosis data) as they arrive, one\n"
      "line each with its time of arrival, until Ctrl-C or N records. Ends with\n"
      "status 1 if the screen goes away.\n"},
-    {"watch", tsdctl::watchCommand, {kJson, kCount, {"all", 0, false}},
+    {"watch",
+     tsdctl::watchCommand,
+     {kJson, kCount, {"all", 0, false}},
      "print screens as they come and go",
      "usage: tsdctl watch [--all] [--count N] [--json]\n"
      "Prints a line for each supported screen added or removed, with the time,\n"
      "its IDs and serial (--all: every device).\n"},
-    {"record", tsdctl::recordCommand, {kSerial, kCount}, "record a screen to replay with tsd-emulate",
+    {"record",
+     tsdctl::recordCommand,
+     {kSerial, kCount},
+     "record a screen to replay with tsd-emulate",
      "usage: tsdctl record [SCREEN] [--serial S] [--count N] FILE\n"
      "Records the screen's identity, descriptor, range and input reports with\n"
      "their timing into FILE (- for stdout) until Ctrl-C or N reports; replay\n"

@@ -47,7 +47,8 @@ std::string arrivalTime() {
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
     std::strftime(zone, sizeof zone, "%z", &local);
     char millis[8];
-    std::snprintf(millis, sizeof millis, ".%03u", static_cast<unsigned>(now.tv_usec / 1000) % 1000U);
+    std::snprintf(millis, sizeof millis, ".%03u",
+                  static_cast<unsigned>(now.tv_usec / 1000) % 1000U);
     return std::string(date) + millis + zone;
 }
 

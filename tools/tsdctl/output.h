@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "exit_status.h"
 #include "json.h"
-#include "command_line.h"
 #include "screens.h"
 
 namespace tsdctl {

@@ -10,9 +10,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "access.h"

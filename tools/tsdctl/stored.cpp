@@ -2,7 +2,6 @@
 
 #include <array>
 
-
 namespace tsdctl {
 
 std::optional<std::vector<uint8_t>> moduleList(TouchScreenHandle handle) {

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "command_line.h"
 #include "exit_status.h"
 #include "json.h"
-#include "command_line.h"
 #include "values.h"
 
 namespace tsdtool {
@@ -33,12 +33,9 @@ TEST(ToolOptions, TakeBothValueFormsShortLettersRepeatsAndWordsInAnyOrder) {
 
 TEST(ToolOptions, RefuseWhatTheyDoNotKnowNamingTheOption) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
-        {{"--frob"}, "unknown option --frob"},
-        {{"--frob=1"}, "unknown option --frob"},
-        {{"-q"}, "unknown option -q"},
-        {{"--serial"}, "--serial needs a value"},
-        {{"-c"}, "--count needs a value"},
-        {{"--yes=1"}, "--yes takes no value"},
+        {{"--frob"}, "unknown option --frob"}, {{"--frob=1"}, "unknown option --frob"},
+        {{"-q"}, "unknown option -q"},         {{"--serial"}, "--serial needs a value"},
+        {{"-c"}, "--count needs a value"},     {{"--yes=1"}, "--yes takes no value"},
     };
     for (const auto& [words, message] : bad) {
         try {
