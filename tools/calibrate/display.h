@@ -33,6 +33,7 @@ struct DisplayChoice {
     std::string output;            // SDL display number, framebuffer device or directory
     Size imageSize{800, 480};
     std::string frameFormat = "png";
+    std::string title = "tsd-calibrate";  // the window's, where there is one
 };
 
 // Opens the chosen backend; null with `error` set when it cannot.

@@ -108,8 +108,9 @@ std::unique_ptr<Display> openSdlDisplay(const DisplayChoice& choice, std::string
     // SDL_WINDOWPOS_UNDEFINED_DISPLAY, without its sign-changing arithmetic.
     const int position =
         static_cast<int>(SDL_WINDOWPOS_UNDEFINED_MASK | static_cast<unsigned>(index));
-    SDL_Window* window = SDL_CreateWindow("tsd-calibrate", position, position, bounds.w, bounds.h,
-                                          SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+    SDL_Window* window =
+        SDL_CreateWindow(choice.title.c_str(), position, position, bounds.w, bounds.h,
+                         SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
     SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
     SDL_Texture* texture = renderer
                                ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,

@@ -43,6 +43,7 @@ public:
 
     Size logical() const { return logical_; }
     const Rect& area() const { return area_; }
+    Rotation rotation() const { return rotation_; }
     // A point of the person's view (continuous pixel coordinates, pixel
     // (i, j) spans [i, i+1) x [j, j+1)) in the display's coordinates.
     PointF toDisplay(const PointF& p) const;

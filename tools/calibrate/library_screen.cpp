@@ -95,6 +95,17 @@ std::deque<TouchSample> LibraryScreen::take(bool& gone) {
     return out;
 }
 
+bool LibraryScreen::listenToKeys() {
+    return TsdRegisterVirtualKeyCallback(manager_, onKey, this) == TSD_OK;
+}
+
+std::deque<KeySample> LibraryScreen::takeKeys() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::deque<KeySample> out;
+    out.swap(keys_);
+    return out;
+}
+
 bool LibraryScreen::present() const { return ::access(syspath_.c_str(), F_OK) == 0; }
 
 void LibraryScreen::wake() const {
@@ -109,6 +120,9 @@ void LibraryScreen::push(const TouchPoint& point, bool raw) {
     sample.id = point.id;
     sample.x = point.x;
     sample.y = point.y;
+    sample.width = point.width;
+    sample.height = point.height;
+    sample.scanTime = point.scanTime;
     sample.ms = steadyNowMs();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -123,6 +137,15 @@ void LibraryScreen::onTouch(void* context, TouchPoint* point) {
 
 void LibraryScreen::onRaw(void* context, TouchPoint* point) {
     static_cast<LibraryScreen*>(context)->push(*point, true);
+}
+
+void LibraryScreen::onKey(void* context, VirtualKeyEvent* event) {
+    auto* self = static_cast<LibraryScreen*>(context);
+    {
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        self->keys_.push_back({event->key, event->state != 0, steadyNowMs()});
+    }
+    self->wake();
 }
 
 // Device paths come without the "/sys" prefix of the syspath.

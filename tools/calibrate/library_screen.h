@@ -12,6 +12,12 @@
 
 namespace tsdcal {
 
+struct KeySample {
+    uint8_t key = 0;
+    bool down = false;
+    int64_t ms = 0;  // arrival, steady clock
+};
+
 // The screen reached through the library: its calibration operations, and
 // its touches from both callbacks: raw (the samples calibration is fitted
 // on, unbiased by any calibration in force) and calibrated (where a touch
@@ -36,6 +42,10 @@ public:
     int fd() const { return wakeFd_; }
     // Takes the queued touches; `gone` becomes true once the screen left.
     std::deque<TouchSample> take(bool& gone);
+    // Queues the virtual keys' presses and releases too, from now on; they
+    // are taken apart from the touches.
+    bool listenToKeys();
+    std::deque<KeySample> takeKeys();
     // Whether the device is still there: the hot-plug notification may be
     // late or lost (a monitor that cannot see the removal).
     bool present() const;
@@ -47,6 +57,7 @@ private:
     void wake() const;
     static void onTouch(void* context, TouchPoint* point);
     static void onRaw(void* context, TouchPoint* point);
+    static void onKey(void* context, VirtualKeyEvent* event);
     static void onDevice(void* context, uint32_t action, const char* devicePath);
 
     std::string syspath_;
@@ -58,6 +69,7 @@ private:
     int wakeFd_ = -1;
     std::mutex mutex_;
     std::deque<TouchSample> queue_;  // guarded by mutex_
+    std::deque<KeySample> keys_;     // guarded by mutex_
     bool gone_ = false;              // guarded by mutex_
 };
 

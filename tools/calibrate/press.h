@@ -16,7 +16,10 @@ struct TouchSample {
     uint8_t id = 0;
     double x = 0.0;
     double y = 0.0;
-    int64_t ms = 0;  // arrival, steady clock
+    double width = 0.0;  // the contact's size in screen units; 0: not reported
+    double height = 0.0;
+    uint16_t scanTime = 0;  // shared by the contacts of one report
+    int64_t ms = 0;         // arrival, steady clock
 };
 
 struct PressRules {
