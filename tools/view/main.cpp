@@ -42,7 +42,7 @@ tsdview::ViewLimits limitsOf(const tsdview::ViewOptions& options) {
 }
 
 int view(int argc, char** argv) {
-    const tsdtool::Options given = tsdtool::parseOptions(argc, argv, tsdview::viewOptionSpecs());
+    const tsdtool::Options given = tsdtool::parseOptions(argc, argv, tsdview::viewOptionEntries());
     if (tsdtool::answerHelpOrVersion(given, "tsd-view", tsdview::viewUsage())) {
         return code(Exit::Ok);
     }

@@ -27,7 +27,7 @@ std::string oneOf(const char* option, const std::string& text,
 
 }  // namespace
 
-std::vector<tsdtool::OptionSpec> viewOptionSpecs() {
+std::vector<tsdtool::OptionEntry> viewOptionEntries() {
     return {{"device", 0, true},   {"serial", 0, true},     {"backend", 0, true},
             {"output", 0, true},   {"image-size", 0, true}, {"frame-format", 0, true},
             {"geometry", 0, true}, {"rotate", 0, true},     {"timeout", 0, true},

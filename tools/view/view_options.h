@@ -22,7 +22,7 @@ struct ViewOptions {
 // The options after --help and --version were answered; ends with a usage
 // failure for anything not understood.
 ViewOptions viewOptions(const tsdtool::Options& given);
-std::vector<tsdtool::OptionSpec> viewOptionSpecs();
+std::vector<tsdtool::OptionEntry> viewOptionEntries();
 const char* viewUsage();
 
 }  // namespace tsdview
