@@ -23,6 +23,7 @@
 #include "common/result.h"
 #include "device/device_handle.h"
 #include "device/discovery.h"
+#include "device/screen_lock.h"
 #include "device/supported_devices.h"
 #include "device/udev.h"
 #include "protocol/block_transfer.h"

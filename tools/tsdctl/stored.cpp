@@ -26,6 +26,10 @@ namespace {
 Slot readSlot(TouchScreenHandle handle, const touchsdk::RecordSlot& slot) {
     using touchsdk::kControllerModule;
     Slot result;
+    // The probe for an empty slot is a begin and a block read that another
+    // caller must not split: it could start a transfer of its own between.
+    const touchsdk::ScreenLock lock(handle);
+    if (!lock.held()) return result;
     touchsdk::CalibrationRecord record{};
     if (touchsdk::readBlocks(handle, kControllerModule, slot.firstBlock, slot.blockCount,
                              record.data(), slot.length)) {
