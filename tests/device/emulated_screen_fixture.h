@@ -1,7 +1,5 @@
 #pragma once
 
-#include <dirent.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,25 +20,6 @@ inline bool noLibraryThreadsRemain() {
     return eventually([] { return libraryThreads().empty(); });
 }
 
-inline std::string linkTarget(const std::string& path) {
-    char target[4096];
-    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
-}
-
-// Descriptors of this process open on `node` (what its symlinks resolve to).
-inline std::size_t descriptorsOn(const std::string& node) {
-    std::size_t count = 0;
-    DIR* fds = ::opendir("/proc/self/fd");
-    if (fds == nullptr) return 0;
-    while (const dirent* entry = ::readdir(fds)) {
-        if (entry->d_name[0] == '.') continue;
-        count += linkTarget(std::string("/proc/self/fd/") + entry->d_name) == node;
-    }
-    ::closedir(fds);
-    return count;
-}
-
 // A testbed with helpers to plug emulated screens and open them through the
 // library. Tear-down closes what the test left open and checks that none of
 // the library's threads outlived the test.
@@ -48,8 +27,7 @@ class EmulatedScreenTest : public ::testing::Test {
 protected:
     tsdemu::EmulatedScreen& plugScreen(const tsdemu::ScreenIdentity& identity = {}) {
         tsdemu::EmulatedScreen& screen = testbed.plug(identity);
-        const std::string node = linkTarget(testbed.rootDir() + screen.devnode());
-        if (!node.empty()) nodes_.push_back({&screen, node, descriptorsOn(node)});
+        screens_.push_back(&screen);
         return screen;
     }
 
@@ -60,10 +38,8 @@ protected:
         return handle;
     }
 
-    // Descriptors open on the screen's node, wherever they came from.
-    std::size_t openNodeCount(const tsdemu::EmulatedScreen& screen) {
-        return descriptorsOn(linkTarget(testbed.rootDir() + screen.devnode()));
-    }
+    // Files open on the screen's node, wherever they came from.
+    std::size_t openNodeCount(const tsdemu::EmulatedScreen& screen) { return screen.openFiles(); }
 
     TouchScreenHandle plugAndOpen(const tsdemu::ScreenIdentity& identity = {}) {
         return openScreen(plugScreen(identity));
@@ -86,24 +62,19 @@ protected:
         }
         handles_.clear();
         EXPECT_TRUE(noLibraryThreadsRemain()) << "a library thread outlived the test";
-        // An unplugged screen's PTY is gone, and with it the way to tell.
-        for (const OpenNode& node : nodes_) {
-            if (!node.screen->plugged()) continue;
-            EXPECT_EQ(descriptorsOn(node.target), node.descriptorsAtPlug)
-                << "a descriptor on " << node.target << " was left open";
+        // An unplugged screen's PTYs are gone, and with them the way to tell.
+        for (const tsdemu::EmulatedScreen* screen : screens_) {
+            if (!screen->plugged()) continue;
+            EXPECT_EQ(screen->openFiles(), 0U) << "a descriptor on " << screen->devnode()
+                                               << " was left open";
         }
     }
 
     tsdemu::Testbed testbed;
 
 private:
-    struct OpenNode {
-        const tsdemu::EmulatedScreen* screen;
-        std::string target;  // the node's PTY
-        std::size_t descriptorsAtPlug;
-    };
     std::vector<TouchScreenHandle> handles_;
-    std::vector<OpenNode> nodes_;
+    std::vector<const tsdemu::EmulatedScreen*> screens_;
 };
 
 }  // namespace tsdtest

@@ -77,15 +77,15 @@ TEST_F(Hotplug, ReportsEveryDeviceOfAScreenOnPlugAndUnplug) {
     Events events;
     NotificationHandle handle = watch(events);
     tsdemu::EmulatedScreen& screen = plugScreen();
-    const std::vector<std::string> chain = screen.chainSyspaths();
-    ASSERT_TRUE(events.waitFor(chain.size()));
-    EXPECT_EQ(events.list(), chainEvents(chain, TSD_ACTION_ADD));
+    const std::vector<std::string> added = screen.addOrder();
+    ASSERT_TRUE(events.waitFor(added.size()));
+    EXPECT_EQ(events.list(), chainEvents(added, TSD_ACTION_ADD));
 
     testbed.unplug(screen);
-    ASSERT_TRUE(events.waitFor(2 * chain.size()));
-    std::vector<Event> expected = chainEvents(chain, TSD_ACTION_ADD);
-    std::vector<std::string> bottomUp(chain.rbegin(), chain.rend());
-    for (const Event& event : chainEvents(bottomUp, TSD_ACTION_REMOVE)) expected.push_back(event);
+    const std::vector<std::string> removed = screen.removeOrder();
+    ASSERT_TRUE(events.waitFor(added.size() + removed.size()));
+    std::vector<Event> expected = chainEvents(added, TSD_ACTION_ADD);
+    for (const Event& event : chainEvents(removed, TSD_ACTION_REMOVE)) expected.push_back(event);
     EXPECT_EQ(events.list(), expected);
     for (const Event& event : events.list()) EXPECT_EQ(event.path.rfind("/devices/", 0), 0U);
     EXPECT_EQ(TsdDeleteTouchScreenNotification(handle), TSD_OK);
@@ -146,9 +146,9 @@ TEST_F(Hotplug, TwoWatchersBothHearEverything) {
     Events second;
     NotificationHandle a = watch(first);
     NotificationHandle b = watch(second);
-    const std::vector<std::string> chain = plugScreen().chainSyspaths();
-    ASSERT_TRUE(first.waitFor(chain.size()));
-    ASSERT_TRUE(second.waitFor(chain.size()));
+    const std::vector<std::string> added = plugScreen().addOrder();
+    ASSERT_TRUE(first.waitFor(added.size()));
+    ASSERT_TRUE(second.waitFor(added.size()));
     EXPECT_EQ(first.list(), second.list());
     EXPECT_EQ(TsdDeleteTouchScreenNotification(a), TSD_OK);
     EXPECT_EQ(TsdDeleteTouchScreenNotification(b), TSD_OK);
@@ -160,9 +160,9 @@ TEST_F(Hotplug, WideVariantLeavesTheApplicationsLocaleAlone) {
     Events events;
     NotificationHandle handle = nullptr;
     ASSERT_EQ(TsdCreateTouchScreenNotificationW(&handle, Events::onWide, &events), TSD_OK);
-    const std::vector<std::string> chain = plugScreen().chainSyspaths();
-    ASSERT_TRUE(events.waitFor(chain.size()));
-    EXPECT_EQ(events.list(), chainEvents(chain, TSD_ACTION_ADD));
+    const std::vector<std::string> added = plugScreen().addOrder();
+    ASSERT_TRUE(events.waitFor(added.size()));
+    EXPECT_EQ(events.list(), chainEvents(added, TSD_ACTION_ADD));
     EXPECT_EQ(TsdDeleteTouchScreenNotification(handle), TSD_OK);
     EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C.UTF-8");
     std::setlocale(LC_ALL, before.c_str());

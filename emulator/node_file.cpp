@@ -1,0 +1,93 @@
+#include "node_file.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace tsdemu {
+namespace {
+
+int openSlave(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+}
+
+}  // namespace
+
+NodeFile::NodeFile() {
+    // Close-on-exec from the start: a program started later must not
+    // inherit the device end, or the line would never hang up.
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[64];
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name, sizeof name) != 0) {
+        if (master_ >= 0) ::close(master_);
+        throw std::runtime_error("cannot make a PTY for an emulated node");
+    }
+    slave_ = name;
+    // Raw, so that one token byte is readable at once; the slave keeps its
+    // settings while the master lives. Closing our only slave descriptor
+    // marks the master as hung up until a reader opens the node.
+    const int slave = openSlave(slave_);
+    if (slave < 0) {
+        ::close(master_);
+        throw std::runtime_error("cannot open " + slave_);
+    }
+    termios settings{};
+    ::tcgetattr(slave, &settings);
+    ::cfmakeraw(&settings);
+    ::tcsetattr(slave, TCSANOW, &settings);
+    ::close(slave);
+}
+
+NodeFile::~NodeFile() { hangUp(); }
+
+bool NodeFile::held() const {
+    if (master_ < 0) return false;
+    pollfd entry{master_, POLLIN, 0};
+    return ::poll(&entry, 1, 0) >= 0 && (entry.revents & POLLHUP) == 0;
+}
+
+void NodeFile::push(std::vector<uint8_t> transfer) {
+    if (master_ < 0 || queue_.size() >= kQueueDepth) return;
+    queue_.push_back(std::move(transfer));
+    if (token_) return;
+    const char token = 'T';
+    ssize_t n;
+    do {
+        n = ::write(master_, &token, 1);
+    } while (n < 0 && errno == EINTR);
+    token_ = n == 1;
+}
+
+std::optional<std::vector<uint8_t>> NodeFile::pop() {
+    if (queue_.empty()) return std::nullopt;
+    std::vector<uint8_t> transfer = std::move(queue_.front());
+    queue_.pop_front();
+    if (queue_.empty()) clearToken();
+    return transfer;
+}
+
+// The token sits in the slave's input: only a flush from the slave side
+// removes it (a flush on the master does not reach it). Our own brief open
+// leaves the reader's hold on the slave as it was.
+void NodeFile::clearToken() {
+    if (!token_ || master_ < 0) return;
+    const int slave = openSlave(slave_);
+    if (slave < 0) return;
+    ::tcflush(slave, TCIFLUSH);
+    ::close(slave);
+    token_ = false;
+}
+
+void NodeFile::hangUp() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+}
+
+}  // namespace tsdemu
