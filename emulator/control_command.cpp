@@ -1,30 +1,20 @@
 #include "control_command.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <sstream>
 #include <vector>
+
+#include "values.h"
 
 namespace tsdemu {
 namespace {
 
 std::optional<unsigned> wholeNumber(const std::string& text, unsigned limit) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || value > limit) return std::nullopt;
-    return static_cast<unsigned>(value);
+    const auto value = tsdtool::parseUnsigned(text, limit);
+    if (!value) return std::nullopt;
+    return static_cast<unsigned>(*value);
 }
 
-std::optional<double> position(const std::string& text) {
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || errno != 0 || *end != '\0' || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
+std::optional<double> position(const std::string& text) { return tsdtool::parseNumber(text); }
 
 struct Shape {
     const char* name;

@@ -7,29 +7,22 @@
 #include <vector>
 
 #include "commands.h"
-#include "screens.h"
 #include "stored.h"
+#include "values.h"
 
 namespace tsdctl {
 
 namespace {
 
-struct Range {
-    float x0, x1, y0, y1;
-};
+using tsdtool::Range;
 
-Range parseRange(const std::string& text) {
-    std::vector<float> ends;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, ',');) {
-        const auto value = parseNumber(part);
-        if (!value) break;
-        ends.push_back(static_cast<float>(*value));
+Range rangeOption(const std::string& text) {
+    const auto range = tsdtool::parseRange(text);
+    if (!range) {
+        usageError("--range takes X0,X1,Y0,Y1 (0 to 65535) with distinct ends, not \"" + text +
+                   "\"");
     }
-    if (ends.size() != 4 || ends[0] == ends[1] || ends[2] == ends[3]) {
-        usageError("--range takes X0,X1,Y0,Y1 with distinct ends, not \"" + text + "\"");
-    }
-    return {ends[0], ends[1], ends[2], ends[3]};
+    return *range;
 }
 
 // touchX,touchY,targetX,targetY per line; '#' comments, blank lines and a
@@ -44,7 +37,7 @@ std::vector<CalibrationPoint> readPoints(const std::string& path) {
         std::istringstream fields(line);
         std::vector<float> values;
         for (std::string field; std::getline(fields, field, ',');) {
-            const auto value = parseNumber(field);
+            const auto value = tsdtool::parseNumber(field);
             if (!value) break;
             values.push_back(static_cast<float>(*value));
         }
@@ -58,17 +51,18 @@ std::vector<CalibrationPoint> readPoints(const std::string& path) {
     return points;
 }
 
-double toCaller(double value, float screenBegin, float screenEnd, float callerBegin,
-                float callerEnd) {
+double toCaller(double value, float screenBegin, float screenEnd, double callerBegin,
+                double callerEnd) {
     return callerBegin + (value - screenBegin) * (callerEnd - callerBegin) /
                              (static_cast<double>(screenEnd) - screenBegin);
 }
 
 // Each pair under the fit now in preview, in the caller's units.
-void printResiduals(TouchScreenHandle handle, const Range& range,
+void printResiduals(const Screen& attached, const Range& range,
                     const std::vector<CalibrationPoint>& points) {
-    const auto screen = screenRange(handle);
-    const auto preview = previewCalibration(handle);
+    tsdtool::PrivateChannel channel(attached.devnode);
+    const auto screen = screenRange(channel.handle());
+    const auto preview = previewCalibration(channel.handle());
     if (!screen || preview.state != Slot::State::Stored) {
         throw Failure(Exit::Failed, "cannot read the preview back");
     }
@@ -90,20 +84,22 @@ void printResiduals(TouchScreenHandle handle, const Range& range,
                 degreeOf(preview.record), sum / static_cast<double>(points.size()), worst);
 }
 
-Exit fit(const Args& args, const Screen& screen) {
-    const auto pointsFile = args.value("--points");
-    const auto rangeText = args.value("--range");
+Exit fit(const Options& args, const Screen& screen) {
+    const auto pointsFile = args.value("points");
+    const auto rangeText = args.value("range");
     if (!pointsFile || !rangeText) usageError("fit needs --points FILE and --range X0,X1,Y0,Y1");
-    const Range range = parseRange(*rangeText);
+    const Range range = rangeOption(*rangeText);
     const std::vector<CalibrationPoint> points = readPoints(*pointsFile);
     OpenScreen open(screen);
-    if (TsdCalibrationFullScreenPreview(open.handle(), range.x0, range.x1, range.y0, range.y1,
+    if (TsdCalibrationFullScreenPreview(open.handle(), static_cast<float>(range.x0),
+                                        static_cast<float>(range.x1), static_cast<float>(range.y0),
+                                        static_cast<float>(range.y1),
                                         points.data(),
                                         static_cast<uint32_t>(points.size())) != TSD_OK) {
         throw Failure(Exit::Failed, "the fit or its preview failed (are the pairs degenerate?)");
     }
-    printResiduals(open.handle(), range, points);
-    if (!args.has("--apply")) {
+    printResiduals(screen, range, points);
+    if (!args.has("apply")) {
         std::printf("preview on: 'tsdctl calibration apply' keeps it, 'cancel' drops it\n");
         return Exit::Ok;
     }
@@ -129,25 +125,20 @@ constexpr Action kActions[] = {
 
 }  // namespace
 
-Exit calibrationCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"-y", false},
-                                        {"--serial", true},
-                                        {"--points", true},
-                                        {"--range", true},
-                                        {"--apply", false}});
-    std::vector<std::string> rest = args.positional();
+Exit calibrationCommand(const Options& args) {
+    std::vector<std::string> rest = args.words();
     if (rest.empty()) usageError("name an action: reset, apply, cancel or fit");
     const std::string verb = rest.front();
     rest.erase(rest.begin());
-    const std::optional<std::string> word = takeScreenWord(rest);
-    if (!rest.empty()) usageError("unexpected \"" + rest.front() + "\"");
-    if (verb == "fit") return fit(args, chooseScreen(args, word));
+    const tsdtool::ScreenSelection selection = takeSelection(args, rest);
+    noMoreWords(rest);
+    if (verb == "fit") return fit(args, tsdtool::chooseScreen(selection));
     for (const Action& action : kActions) {
         if (verb != action.name) continue;
-        const Screen screen = chooseScreen(args, word);
-        if (action.destructive && !args.has("-y")) {
+        const Screen screen = tsdtool::chooseScreen(selection);
+        if (action.destructive && !args.has("yes")) {
             usageError("would " + verb + " the calibration of screen " +
-                       std::to_string(screen.index) + " (" + screen.devnode + "); add -y to do it");
+                       std::to_string(screen.index) + " (" + screen.devnode + "); add --yes to do it");
         }
         OpenScreen open(screen);
         if (action.run(open.handle()) != TSD_OK) {

@@ -1,33 +1,18 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "output.h"
+#include "stop_signals.h"
 
-// One function per subcommand; each takes the words after its name.
+// One function per subcommand; each takes its parsed options and words.
 namespace tsdctl {
 
-using Words = std::vector<std::string>;
-
-Exit listCommand(const Words& words);
-Exit infoCommand(const Words& words);
-Exit modeCommand(const Words& words);
-Exit restartCommand(const Words& words);
-Exit calibrationCommand(const Words& words);
-Exit eventsCommand(const Words& words);
-Exit recordCommand(const Words& words);
-Exit watchCommand(const Words& words);
-
-// Makes Ctrl-C (SIGINT) and SIGTERM end a stream gracefully; call before
-// the first record can arrive.
-void armStop();
-// Waits until SIGINT or SIGTERM, or until stopWaiting() is called (from
-// any thread, a signal handler included).
-void waitForStop();
-void stopWaiting();
-// Readable once the stream is to end: for a thread that polls other
-// descriptors too.
-int stopDescriptor();
+Exit listCommand(const Options& args);
+Exit infoCommand(const Options& args);
+Exit modeCommand(const Options& args);
+Exit restartCommand(const Options& args);
+Exit calibrationCommand(const Options& args);
+Exit eventsCommand(const Options& args);
+Exit recordCommand(const Options& args);
+Exit watchCommand(const Options& args);
 
 }  // namespace tsdctl

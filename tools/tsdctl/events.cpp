@@ -4,8 +4,6 @@
 #include <string>
 
 #include "commands.h"
-#include "json.h"
-#include "screens.h"
 
 namespace tsdctl {
 
@@ -17,21 +15,29 @@ struct Stream {
     std::atomic<unsigned long> printed{0};
     std::atomic<bool> removed{false};
     std::string syspath;
+    const tsdtool::StopSignals* stop = nullptr;
 };
+
+// Every line starts with its time of arrival: a JSON field, or the text
+// line's first word.
+JsonObject stamped(const char* type) {
+    return versioned().add("time", arrivalTime()).add("type", type);
+}
+
+std::string stampedText(const std::string& line) { return arrivalTime() + " " + line; }
 
 // Called on the library's dispatch thread, one record at a time.
 void emit(Stream& stream, const std::string& line) {
     const unsigned long count = ++stream.printed;
     if (stream.limit != 0 && count > stream.limit) return;
     printLine(line);
-    if (count == stream.limit) stopWaiting();
+    if (count == stream.limit) stream.stop->stop();
 }
 
 std::string pointLine(const Stream& stream, const char* type, const TouchPoint& p) {
     const char* state = p.state != 0 ? "down" : "up";
     if (stream.json) {
-        return versioned()
-            .add("type", type)
+        return stamped(type)
             .add("id", unsigned{p.id})
             .add("state", state)
             .add("x", double{p.x})
@@ -45,7 +51,7 @@ std::string pointLine(const Stream& stream, const char* type, const TouchPoint& 
     std::snprintf(line, sizeof line, "%-9s id %u %-4s x %.0f y %.0f w %.0f h %.0f scan %u", type,
                   p.id, state, double{p.x}, double{p.y}, double{p.width}, double{p.height},
                   p.scanTime);
-    return line;
+    return stampedText(line);
 }
 
 void onTouch(void* context, TouchPoint* point) {
@@ -68,13 +74,9 @@ void onKey(void* context, VirtualKeyEvent* event) {
     auto& stream = *static_cast<Stream*>(context);
     const std::string state = keyState(event->state);
     if (stream.json) {
-        emit(stream, versioned()
-                         .add("type", "key")
-                         .add("key", unsigned{event->key})
-                         .add("state", state)
-                         .str());
+        emit(stream, stamped("key").add("key", unsigned{event->key}).add("state", state).str());
     } else {
-        emit(stream, "key       " + std::to_string(event->key) + " " + state);
+        emit(stream, stampedText("key       " + std::to_string(event->key) + " " + state));
     }
 }
 
@@ -87,9 +89,9 @@ void onDiagnosis(void* context, uint8_t* data) {
         hex += pair;
     }
     if (stream.json) {
-        emit(stream, versioned().add("type", "diagnosis").add("data", hex).str());
+        emit(stream, stamped("diagnosis").add("data", hex).str());
     } else {
-        emit(stream, "diagnosis " + hex);
+        emit(stream, stampedText("diagnosis " + hex));
     }
 }
 
@@ -99,25 +101,25 @@ void onPlug(void* context, uint32_t action, const char* path) {
     // The path may come without the /sys mount point.
     if (stream.syspath == path || stream.syspath == std::string("/sys") + path) {
         stream.removed = true;
-        stopWaiting();
+        stream.stop->stop();
     }
 }
 
 // The callback manager, deleted before the screen is closed.
 class Delivery {
 public:
-    Delivery(TouchScreenHandle handle, const Args& args, Stream& stream) {
+    Delivery(TouchScreenHandle handle, const Options& args, Stream& stream) {
         if (TsdCreateCallbackManager(&manager_, handle) != TSD_OK) {
             throw Failure(Exit::Failed, "cannot start receiving reports");
         }
         bool ok = TsdRegisterTouchCallback(manager_, onTouch, &stream) == TSD_OK;
-        if (args.has("--raw")) {
+        if (args.has("raw")) {
             ok &= TsdRegisterRawtouchCallback(manager_, onRaw, &stream) == TSD_OK;
         }
-        if (args.has("--keys")) {
+        if (args.has("keys")) {
             ok &= TsdRegisterVirtualKeyCallback(manager_, onKey, &stream) == TSD_OK;
         }
-        if (args.has("--diagnosis")) {
+        if (args.has("diagnosis")) {
             ok &= TsdRegisterDiagnosisCallback(manager_, onDiagnosis, &stream) == TSD_OK;
         }
         if (!ok) throw Failure(Exit::Failed, "cannot register for reports");
@@ -132,28 +134,23 @@ private:
 
 }  // namespace
 
-Exit eventsCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"--json", false},
-                                        {"--raw", false},
-                                        {"--keys", false},
-                                        {"--diagnosis", false},
-                                        {"--count", true},
-                                        {"--serial", true}});
-    std::vector<std::string> rest = args.positional();
-    const std::optional<std::string> word = takeScreenWord(rest);
-    if (!rest.empty()) usageError("unexpected \"" + rest.front() + "\"");
+Exit eventsCommand(const Options& args) {
+    std::vector<std::string> rest = args.words();
+    const tsdtool::ScreenSelection selection = takeSelection(args, rest);
+    noMoreWords(rest);
     Stream stream;
-    stream.json = args.has("--json");
+    stream.json = args.has("json");
     stream.limit = countOption(args);
-    OpenScreen open(chooseScreen(args, word));
+    OpenScreen open(tsdtool::chooseScreen(selection));
     stream.syspath = open.screen().syspath;
-    armStop();
+    const tsdtool::StopSignals stop;
+    stream.stop = &stop;
     NotificationHandle watcher = nullptr;
     if (TsdCreateTouchScreenNotificationA(&watcher, onPlug, &stream) != TSD_OK) watcher = nullptr;
     {
         Delivery delivery(open.handle(), args, stream);
         std::fprintf(stderr, "receiving from %s (Ctrl-C to stop)\n", open.screen().devnode.c_str());
-        waitForStop();
+        stop.wait();
     }
     if (watcher != nullptr) TsdDeleteTouchScreenNotification(watcher);
     if (stream.removed) throw Failure(Exit::Failed, "the screen was removed");

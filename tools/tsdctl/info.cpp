@@ -3,8 +3,6 @@
 #include <string>
 
 #include "commands.h"
-#include "json.h"
-#include "screens.h"
 #include "stored.h"
 
 namespace tsdctl {
@@ -13,17 +11,8 @@ namespace {
 
 std::string screenJson(const Screen& screen) {
     JsonObject object;
-    object.add("index", screen.index)
-        .add("syspath", screen.syspath)
-        .add("devnode", screen.devnode)
-        .add("vendor", screen.vendor)
-        .add("product", screen.product);
-    if (screen.serial) {
-        object.add("serial", *screen.serial);
-    } else {
-        object.addNull("serial");
-    }
-    return object.add("access", screen.accessible).str();
+    object.add("index", screen.index);
+    return addIdentity(object, screen).add("access", screen.accessible).str();
 }
 
 std::string describe(const Screen& screen) {
@@ -51,15 +40,18 @@ struct Facts {
     Slot active, preview;
 };
 
-Facts gather(TouchScreenHandle handle) {
+Facts gather(const OpenScreen& open) {
     Facts facts;
-    facts.working = readMode(TsdGetTouchScreenWorkingMode, handle);
-    facts.data = readMode(TsdGetTouchScreenDataMode, handle);
-    facts.hid = readMode(TsdGetTouchScreenHidMode, handle);
-    facts.modules = moduleList(handle);
-    facts.range = screenRange(handle);
-    facts.active = activeCalibration(handle);
-    facts.preview = previewCalibration(handle);
+    facts.working = readMode(TsdGetTouchScreenWorkingMode, open.handle());
+    facts.data = readMode(TsdGetTouchScreenDataMode, open.handle());
+    facts.hid = readMode(TsdGetTouchScreenHidMode, open.handle());
+    // What the public functions do not show, over a channel of our own.
+    tsdtool::PrivateChannel channel(open.screen().devnode);
+    if (!channel.valid()) return facts;
+    facts.modules = moduleList(channel.handle());
+    facts.range = screenRange(channel.handle());
+    facts.active = activeCalibration(channel.handle());
+    facts.preview = previewCalibration(channel.handle());
     return facts;
 }
 
@@ -149,13 +141,23 @@ void printInfo(const Screen& screen, const Facts& facts) {
                 recordText(facts.active).c_str(), recordText(facts.preview).c_str());
 }
 
+// A machine whose only HID devices are others must not look like one where
+// the screen went unseen: say what was passed over.
+void reportPassedOver() {
+    const std::vector<std::string> ids = tsdtool::passedOverDevices();
+    std::string list;
+    for (const std::string& id : ids) list += (list.empty() ? " (" : ", ") + id;
+    if (!list.empty()) list += ")";
+    std::fprintf(stderr, "no supported screen found; passed over %zu other HID device%s%s\n",
+                 ids.size(), ids.size() == 1 ? "" : "s", list.c_str());
+}
+
 }  // namespace
 
-Exit listCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"--json", false}});
-    if (!args.positional().empty()) usageError("list takes no arguments");
-    const std::vector<Screen> screens = listScreens();
-    if (args.has("--json")) {
+Exit listCommand(const Options& args) {
+    if (!args.words().empty()) usageError("list takes no arguments");
+    const std::vector<Screen> screens = tsdtool::listScreens();
+    if (args.has("json")) {
         std::string array = "[";
         for (const Screen& screen : screens) {
             array += (array.size() > 1 ? "," : "") + screenJson(screen);
@@ -164,7 +166,7 @@ Exit listCommand(const Words& words) {
         return Exit::Ok;
     }
     if (screens.empty()) {
-        std::fprintf(stderr, "no supported screen found\n");
+        reportPassedOver();
         return Exit::Ok;
     }
     printLine("INDEX NODE          VID:PID    SERIAL           ACCESS SYSPATH");
@@ -172,14 +174,13 @@ Exit listCommand(const Words& words) {
     return Exit::Ok;
 }
 
-Exit infoCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"--json", false}, {"--serial", true}});
-    std::vector<std::string> rest = args.positional();
-    const std::optional<std::string> word = takeScreenWord(rest);
-    if (!rest.empty()) usageError("unexpected \"" + rest.front() + "\"");
-    OpenScreen open(chooseScreen(args, word));
-    const Facts facts = gather(open.handle());
-    if (args.has("--json")) {
+Exit infoCommand(const Options& args) {
+    std::vector<std::string> rest = args.words();
+    const tsdtool::ScreenSelection selection = takeSelection(args, rest);
+    noMoreWords(rest);
+    OpenScreen open(tsdtool::chooseScreen(selection));
+    const Facts facts = gather(open);
+    if (args.has("json")) {
         printLine(infoJson(open.screen(), facts));
     } else {
         printInfo(open.screen(), facts);

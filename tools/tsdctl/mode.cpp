@@ -3,8 +3,7 @@
 #include <string>
 
 #include "commands.h"
-#include "json.h"
-#include "screens.h"
+#include "values.h"
 
 namespace tsdctl {
 
@@ -34,7 +33,7 @@ const ModeKind& modeNamed(const std::string& name) {
 std::optional<uint32_t> valueToSet(const ModeKind& mode, const std::vector<std::string>& rest) {
     if (rest.size() < 2) return std::nullopt;
     if (rest.size() > 2) usageError("unexpected \"" + rest[2] + "\"");
-    const auto value = parseUnsigned(rest[1], mode.highest);
+    const auto value = tsdtool::parseUnsigned(rest[1], mode.highest);
     if (!value) {
         usageError(std::string(mode.name) + " mode takes 0 to " + std::to_string(mode.highest) +
                    ", not \"" + rest[1] + "\"");
@@ -44,14 +43,13 @@ std::optional<uint32_t> valueToSet(const ModeKind& mode, const std::vector<std::
 
 }  // namespace
 
-Exit modeCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"--json", false}, {"--serial", true}});
-    std::vector<std::string> rest = args.positional();
-    const std::optional<std::string> word = takeScreenWord(rest);
+Exit modeCommand(const Options& args) {
+    std::vector<std::string> rest = args.words();
+    const tsdtool::ScreenSelection selection = takeSelection(args, rest);
     if (rest.empty()) usageError("name a mode: working, data or hid");
     const ModeKind& mode = modeNamed(rest[0]);
     const std::optional<uint32_t> wanted = valueToSet(mode, rest);
-    OpenScreen open(chooseScreen(args, word));
+    OpenScreen open(tsdtool::chooseScreen(selection));
     if (wanted && mode.set(open.handle(), *wanted) != TSD_OK) {
         throw Failure(Exit::Failed, "the screen refused " + std::string(mode.name) + " mode " +
                                         std::to_string(*wanted));
@@ -61,7 +59,7 @@ Exit modeCommand(const Words& words) {
         throw Failure(Exit::Failed,
                       "the screen did not report its " + std::string(mode.name) + " mode");
     }
-    if (args.has("--json")) {
+    if (args.has("json")) {
         printLine(versioned()
                       .add("screen", open.screen().index)
                       .add("mode", mode.name)
@@ -77,15 +75,14 @@ Exit modeCommand(const Words& words) {
     return Exit::Ok;
 }
 
-Exit restartCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"-y", false}, {"--serial", true}});
-    std::vector<std::string> rest = args.positional();
-    const std::optional<std::string> word = takeScreenWord(rest);
-    if (!rest.empty()) usageError("unexpected \"" + rest.front() + "\"");
-    const Screen screen = chooseScreen(args, word);
-    if (!args.has("-y")) {
+Exit restartCommand(const Options& args) {
+    std::vector<std::string> rest = args.words();
+    const tsdtool::ScreenSelection selection = takeSelection(args, rest);
+    noMoreWords(rest);
+    const Screen screen = tsdtool::chooseScreen(selection);
+    if (!args.has("yes")) {
         usageError("would restart screen " + std::to_string(screen.index) + " (" + screen.devnode +
-                   "); add -y to do it");
+                   "); add --yes to do it");
     }
     OpenScreen open(screen);
     if (TsdRestartTouchScreen(open.handle()) != TSD_OK) {

@@ -1,43 +1,47 @@
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "args.h"
+#include "exit_status.h"
+#include "json.h"
+#include "options.h"
+#include "screens.h"
 
 namespace tsdctl {
 
-// Exit statuses, so that scripts can tell these cases apart.
-enum class Exit : int {
-    Ok = 0,
-    Failed = 1,    // the screen refused or did not answer
-    Usage = 2,     // bad command line or input file; nothing was sent
-    NoScreen = 3,  // no such screen
-    Denied = 4,    // the node exists but this user may not open it
-};
+using tsdtool::Exit;
+using tsdtool::Failure;
+using tsdtool::JsonObject;
+using tsdtool::OpenScreen;
+using tsdtool::Options;
+using tsdtool::Screen;
+using tsdtool::usageError;
 
-// Ends the subcommand with a one-line message on stderr and its status.
-class Failure : public std::runtime_error {
-public:
-    Failure(Exit status, const std::string& message)
-        : std::runtime_error(message), status_(status) {}
-    Exit status() const { return status_; }
+// The version of the JSON output's schema, carried by every object tsdctl
+// prints (see tsdctl(1)). Raised when a field changes meaning or goes away.
+constexpr int kJsonSchemaVersion = 1;
 
-private:
-    Exit status_;
-};
+// A versioned top-level object.
+inline JsonObject versioned() { return JsonObject().add("version", kJsonSchemaVersion); }
 
-[[noreturn]] inline void usageError(const std::string& message) {
-    throw Failure(Exit::Usage, message);
-}
-
-// Parses a subcommand's words or ends with a usage error.
-Args parseArgs(const std::vector<std::string>& words, const std::vector<OptionSpec>& specs);
+// The screen's paths, IDs and serial (null when it has none).
+JsonObject& addIdentity(JsonObject& object, const Screen& screen);
 
 // The value of --count N (N > 0), or 0 when not given: how many records a
 // stream prints before it ends.
-unsigned long countOption(const Args& args);
+unsigned long countOption(const Options& args);
+
+// The screen named by a leading SCREEN word (taken off `words`) or by
+// --serial.
+tsdtool::ScreenSelection takeSelection(const Options& args, std::vector<std::string>& words);
+
+// Ends with a usage error when words are left over.
+void noMoreWords(const std::vector<std::string>& words);
+
+// The wall-clock time of arrival, to the millisecond, with the UTC offset
+// (ISO 8601): field logs are read against other machines' logs.
+std::string arrivalTime();
 
 // One line to stdout, flushed, so that a pipe sees each record as it comes.
 void printLine(const std::string& line);

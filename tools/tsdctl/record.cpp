@@ -9,24 +9,56 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "access.h"
 #include "commands.h"
-#include "screens.h"
+#include "library_internals.h"
 #include "stored.h"
 
 namespace tsdctl {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const {
-        if (file != stdout) std::fclose(file);
+// The recording's file. A full disk shows only at a flush or at the close,
+// so both are checked: a recording that did not reach the disk must not be
+// reported as made.
+class Output {
+public:
+    explicit Output(const std::string& path)
+        : path_(path), file_(path == "-" ? stdout : std::fopen(path.c_str(), "w")) {
+        if (file_ == nullptr) throw Failure(Exit::Failed, "cannot write " + path + ": " + reason());
     }
+    ~Output() {
+        if (file_ != nullptr && file_ != stdout) std::fclose(file_);
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    std::FILE* get() const { return file_; }
+    // Ends with status 1 if anything written so far was lost.
+    void flush() const {
+        if (std::fflush(file_) != 0 || std::ferror(file_) != 0) lost();
+    }
+    void close() {
+        std::FILE* file = std::exchange(file_, nullptr);
+        const bool failed = std::ferror(file) != 0;
+        if ((file == stdout ? std::fflush(file) : std::fclose(file)) != 0 || failed) lost();
+    }
+
+private:
+    static std::string reason() { return std::strerror(errno); }
+    [[noreturn]] void lost() const {
+        throw Failure(Exit::Failed, "cannot write " + path_ + ": " + reason());
+    }
+
+    std::string path_;
+    std::FILE* file_;
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 class Node {
 public:
@@ -66,8 +98,9 @@ std::vector<uint8_t> descriptorOf(const Node& node) {
     return {descriptor.value, descriptor.value + size};
 }
 
-void writeHeader(std::FILE* out, const Screen& screen, const std::vector<uint8_t>& descriptor,
+void writeHeader(const Output& output, const Screen& screen, const std::vector<uint8_t>& descriptor,
                  const std::optional<touchsdk::CalibrationRange>& range) {
+    std::FILE* out = output.get();
     uint32_t v[4];
     TsdGetSdkVersion(&v[0], &v[1], &v[2], &v[3]);
     std::fprintf(out, "tsd-record 1\n# tsdctl %u.%u.%u.%u recording of %s\n", v[0], v[1], v[2],
@@ -79,17 +112,22 @@ void writeHeader(std::FILE* out, const Screen& screen, const std::vector<uint8_t
         std::fprintf(out, "range %.9g %.9g %.9g %.9g\n", double{range->xBegin}, double{range->xEnd},
                      double{range->yBegin}, double{range->yEnd});
     }
-    std::fflush(out);
+    output.flush();
 }
 
+struct Recorded {
+    unsigned long count = 0;
+    bool screenGone = false;
+};
+
 // Reads reports until stopped, the count is reached or the screen goes.
-unsigned long recordReports(const Node& node, std::FILE* out, unsigned long limit) {
+Recorded recordReports(const Node& node, const Output& output, int stop, unsigned long limit) {
     using Clock = std::chrono::steady_clock;
     std::optional<Clock::time_point> first;
-    unsigned long count = 0;
+    Recorded recorded;
     uint8_t report[4096];
-    while (limit == 0 || count < limit) {
-        pollfd entries[2] = {{node.fd(), POLLIN, 0}, {stopDescriptor(), POLLIN, 0}};
+    while (limit == 0 || recorded.count < limit) {
+        pollfd entries[2] = {{node.fd(), POLLIN, 0}, {stop, POLLIN, 0}};
         if (::poll(entries, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
@@ -97,43 +135,44 @@ unsigned long recordReports(const Node& node, std::FILE* out, unsigned long limi
         if (entries[1].revents != 0) break;
         const ssize_t n = ::read(node.fd(), report, sizeof report);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) break;  // the screen went away
+        if (n <= 0) {
+            // The kernel ends the node's reads with ENODEV (or EOF) on unplug.
+            recorded.screenGone = true;
+            break;
+        }
         const Clock::time_point now = Clock::now();
         if (!first) first = now;
         const auto at = std::chrono::duration_cast<std::chrono::microseconds>(now - *first);
-        std::fprintf(out, "report %lld %s\n", static_cast<long long>(at.count()),
+        std::fprintf(output.get(), "report %lld %s\n", static_cast<long long>(at.count()),
                      hex(report, static_cast<std::size_t>(n)).c_str());
-        std::fflush(out);
-        ++count;
+        output.flush();
+        ++recorded.count;
     }
-    return count;
+    return recorded;
 }
 
 }  // namespace
 
-Exit recordCommand(const Words& words) {
-    const Args args = parseArgs(words, {{"--count", true}, {"--serial", true}});
-    std::vector<std::string> rest = args.positional();
-    const std::optional<std::string> word =
-        rest.size() == 2 ? std::optional<std::string>(rest[0]) : std::nullopt;
+Exit recordCommand(const Options& args) {
+    std::vector<std::string> rest = args.words();
     if (rest.empty() || rest.size() > 2) usageError("record takes [SCREEN] FILE");
     const std::string path = rest.back();
-    unsigned long limit = 0;
-    limit = countOption(args);
-    const Screen screen = chooseScreen(args, word);
-    std::optional<touchsdk::CalibrationRange> range;
-    {
-        OpenScreen open(screen);
-        range = screenRange(open.handle());
-    }
-    File out(path == "-" ? stdout : std::fopen(path.c_str(), "w"));
-    if (!out) throw Failure(Exit::Failed, "cannot write " + path);
+    rest.pop_back();
+    const tsdtool::ScreenSelection selection = takeSelection(args, rest);
+    noMoreWords(rest);
+    const unsigned long limit = countOption(args);
+    const Screen screen = tsdtool::chooseScreen(selection);
+    tsdtool::requireAccess(screen.devnode);
+    const std::optional<touchsdk::CalibrationRange> range = tsdtool::storedRange(screen.devnode);
+    Output output(path);
     Node node(screen.devnode);
-    writeHeader(out.get(), screen, descriptorOf(node), range);
-    armStop();
+    writeHeader(output, screen, descriptorOf(node), range);
+    const tsdtool::StopSignals stop;
     std::fprintf(stderr, "recording %s (Ctrl-C to stop)\n", screen.devnode.c_str());
-    const unsigned long count = recordReports(node, out.get(), limit);
-    std::fprintf(stderr, "%lu reports recorded\n", count);
+    const Recorded recorded = recordReports(node, output, stop.fd(), limit);
+    output.close();
+    std::fprintf(stderr, "%lu reports recorded\n", recorded.count);
+    if (recorded.screenGone) throw Failure(Exit::Failed, "the screen was removed");
     return Exit::Ok;
 }
 

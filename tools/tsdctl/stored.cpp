@@ -2,11 +2,6 @@
 
 #include <array>
 
-#include "calibration/calibration_commands.h"
-#include "common/result.h"
-#include "protocol/block_transfer.h"
-#include "protocol/command_frame.h"
-#include "protocol/mode_commands.h"
 
 namespace tsdctl {
 

@@ -4,12 +4,11 @@
 #include <optional>
 #include <vector>
 
-#include "calibration/calibration_record.h"
-#include "calibration/calibration_record_reading.h"
-#include "touchsdk.h"
+#include "library_internals.h"
 
 // What the screen stores that the public functions do not show: its module
 // list, its own coordinate range and its calibration records.
+// Each takes the handle of a tsdtool::PrivateChannel, never a public one.
 namespace tsdctl {
 
 std::optional<std::vector<uint8_t>> moduleList(TouchScreenHandle handle);

@@ -13,12 +13,15 @@ which loads the emulated screen's preload).
 import argparse
 import json
 import os
+import re
 import shlex
 import subprocess
 import sys
 import tempfile
 
 SERIALS = ["PANEL-A", "PANEL-B"]
+# A wall-clock time of arrival, to the millisecond, with its UTC offset.
+ARRIVAL = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d{4}$")
 # Options of tsd-emulate per family: two screens with different serials.
 EMULATE = {
     "list_info": ["--range", "0,1000,0,800"],
@@ -94,7 +97,8 @@ def list_info(c):
     c.expect(all(s["access"] and s["vendor"] == "E2C4" for s in listed), f"{listed}")
     second = listed[1]
     # Every way of naming a screen reaches the same one.
-    for name in (["1"], ["--serial", "PANEL-B"], [second["devnode"]], [second["syspath"]]):
+    for name in (["1"], ["--serial", "PANEL-B"], ["--serial=PANEL-B"], [second["devnode"]],
+                 [second["syspath"]]):
         info = c.json("info", *name, "--json")
         c.expect(info["screen"]["serial"] == "PANEL-B", f"info {name}: {info['screen']}")
         c.expect(info["range"] == {"xBegin": 0, "xEnd": 1000, "yBegin": 0, "yEnd": 800},
@@ -114,6 +118,7 @@ def list_info(c):
     for command in ("list", "info", "mode", "restart", "calibration", "events", "watch",
                     "record"):
         c.run(command, "--help", contains="usage: tsdctl")
+        c.run("help", command, contains="exit status: 0 done")
     # A node this user may not open is listed as denied, and a command on it
     # names the udev rule. Root opens anything while it holds the capability
     # to override file modes, so it gives that up for these runs.
@@ -124,7 +129,7 @@ def list_info(c):
     listed = denied.json("list", "--json")["screens"]
     c.expect([(s["serial"], s["access"]) for s in listed] == [("PANEL-A", True), ("PANEL-B", False)],
              f"list --json without access to PANEL-B: {listed}")
-    denied.run("info", "1", status=4, says="70-touchsdk.rules")
+    denied.run("info", "1", status=4, says="sudo adduser ")
     denied.run("mode", "--serial", "PANEL-B", "working", "1", status=4)
     denied.run("mode", "0", "working", contains="working mode 0")
     c.failures += denied.failures
@@ -189,7 +194,7 @@ def calibration(c, workdir):
     c.run("calibration", "cancel", "1", contains="cancelled")
     c.run("calibration", "reset", "1", status=2)
     c.expect(c.json("info", "1", "--json")["activeCalibration"]["valid"], "reset without -y")
-    c.run("calibration", "reset", "1", "-y", contains="reset")
+    c.run("calibration", "reset", "1", "--yes", contains="reset")
     c.expect(not c.json("info", "1", "--json")["activeCalibration"]["valid"], "reset kept it")
     c.run("calibration", "frob", "1", status=2)
 
@@ -204,19 +209,32 @@ def events_watch(c):
                                      ("key", 7, "pressed"), ("touch", 4, "up"),
                                      ("raw", 4, "up")]), f"events: {seen}")
     c.expect((records[0]["x"], records[0]["y"]) == (100, 200), f"events: {records[0]}")
+    c.expect(all(ARRIVAL.match(r["time"]) for r in records), f"events times: {records}")
 
     watch = c.start("watch", "--json", "--count", "2", ready="watching")
     every = c.start("watch", "--all", "--json", "--count", "1", ready="watching")
     events = c.start("events", "0", ready="receiving")
     c.control("touch 0 1 nowhere", "unplug 0", "plug 0")
     lines = [json.loads(line) for line in c.finish(watch).splitlines()]
-    c.expect([(line["action"], line["devnode"]) for line in lines] ==
-             [("remove", "/dev/hidraw0"), ("add", "/dev/hidraw2")], f"watch: {lines}")
+    # A removed screen is still named by what it was.
+    c.expect([(line["action"], line["devnode"], line["serial"], line["vendor"])
+              for line in lines] == [("remove", "/dev/hidraw0", "PANEL-A", "E2C4"),
+                                     ("add", "/dev/hidraw2", "PANEL-A", "E2C4")],
+             f"watch: {lines}")
+    c.expect(all(ARRIVAL.match(line["time"]) for line in lines), f"watch times: {lines}")
     c.expect(json.loads(c.finish(every))["subsystem"] == "hidraw", "watch --all")
     c.finish(events, status=1)  # its screen went away
     c.expect(len(c.json("list", "--json")["screens"]) == 2, "the screen did not come back")
     c.run("events", "--count", "0", status=2)
     c.run("watch", "0", status=2)
+    # A second round for the text form and for a recording cut short.
+    text = c.start("watch", "--count", "1", ready="watching")
+    recorder = c.start("record", "--serial", "PANEL-A", os.devnull, ready="recording")
+    c.control("unplug 0", "plug 0")
+    said = c.finish(text).split()
+    c.expect(ARRIVAL.match(said[0]) and said[1:3] == ["remove", "/dev/hidraw2"] and
+             "PANEL-A" in said, f"watch: {said}")
+    c.finish(recorder, status=1)  # its screen went away, as for events
 
 
 def record_replay(c, workdir, emulate, tsdctl):
@@ -225,25 +243,43 @@ def record_replay(c, workdir, emulate, tsdctl):
     live = c.start("events", "0", "--raw", "--keys", "--json", "--count", "11",
                    ready="receiving")
     c.control(*script)
-    expected = c.finish(live).splitlines()
+    expected = [json.loads(line) for line in c.finish(live).splitlines()]
+    c.expect(all(ARRIVAL.match(line.pop("time")) for line in expected), f"times: {expected}")
     recording = os.path.join(workdir, "screen.rec")
     recorder = c.start("record", "1", "--count", "11", recording, ready="recording")
     c.control(*[line.replace(" 0 ", " 1 ", 1) for line in script])
     c.finish(recorder)
     c.run("record", "1", status=2)  # no FILE
+    c.run("record", "1", "/dev/full", status=1, says="cannot write /dev/full")
     replayed = subprocess.run(
         emulate + ["--replay", recording, "--"] + tsdctl +
         ["events", "--raw", "--keys", "--json", "--count", "11"],
         capture_output=True, text=True, timeout=60)
     c.expect(replayed.returncode == 0, f"replay: {replayed.stderr}")
-    c.expect(replayed.stdout.splitlines() == expected,
-             f"replayed\n{replayed.stdout}\nlive\n{chr(10).join(expected)}")
+    timeless = [{k: v for k, v in json.loads(line).items() if k != "time"}
+                for line in replayed.stdout.splitlines()]
+    c.expect(timeless == expected,
+             f"replayed\n{replayed.stdout}\nlive\n{expected}")
     with open(recording) as text:
         c.expect("serial PANEL-B\n" in text.read(), "the recording lacks the serial")
     listed = subprocess.run(emulate + ["--replay", recording, "--"] + tsdctl + ["info", "--json"],
                             capture_output=True, text=True, timeout=60)
     info = json.loads(listed.stdout) if listed.returncode == 0 else {}
     c.expect(info.get("range", {}).get("xEnd") == 1000, f"replayed range: {listed.stdout}")
+
+    # A serial two screens share names neither; a machine with other HID
+    # devices only says what it passed over.
+    def alone(options, *args):
+        return subprocess.run(emulate + options + ["--"] + tsdctl + list(args),
+                              capture_output=True, text=True, timeout=60)
+    twins = alone(["--screens", "2", "--serial", "TWIN", "--serial", "TWIN"], "info",
+                  "--serial", "TWIN")
+    c.expect(twins.returncode == 2 and "2 screens have serial TWIN: /dev/hidraw0" in twins.stderr,
+             f"ambiguous serial: {twins.returncode} {twins.stderr}")
+    other = alone(["--vendor", "1234", "--product", "5678"], "list")
+    c.expect(other.returncode == 0 and
+             "passed over 1 other HID device (1234:5678)" in other.stderr,
+             f"list among others: {other.stderr}")
 
     # tsd-emulate refuses bad input before it runs the program.
     bad = os.path.join(workdir, "bad.rec")

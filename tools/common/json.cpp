@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace tsdctl {
+namespace tsdtool {
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
@@ -23,6 +23,22 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
+std::string jsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+std::string jsonNumbers(std::initializer_list<double> values) {
+    std::string out = "[";
+    for (double value : values) {
+        if (out.size() > 1) out += ",";
+        out += jsonNumber(value);
+    }
+    return out + "]";
+}
+
 JsonObject& JsonObject::field(const std::string& key, const std::string& json) {
     if (!body_.empty()) body_ += ",";
     body_ += jsonString(key) + ":" + json;
@@ -38,10 +54,7 @@ JsonObject& JsonObject::add(const std::string& key, const char* value) {
 }
 
 JsonObject& JsonObject::add(const std::string& key, double value) {
-    if (!std::isfinite(value)) return addNull(key);  // JSON has no NaN or infinity
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return field(key, text);
+    return field(key, jsonNumber(value));
 }
 
 JsonObject& JsonObject::add(const std::string& key, long long value) {
@@ -58,4 +71,4 @@ JsonObject& JsonObject::addRaw(const std::string& key, const std::string& json) 
     return field(key, json);
 }
 
-}  // namespace tsdctl
+}  // namespace tsdtool

@@ -5,14 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
-#include "device/discovery.h"
-#include "device/udev.h"
-#include "output.h"
+#include "access.h"
+#include "exit_status.h"
+#include "library_internals.h"
+#include "values.h"
 
-namespace tsdctl {
+namespace tsdtool {
 
 namespace {
 
@@ -56,7 +57,6 @@ void fillIds(Screen& screen) {
 void onScreen(void* context, const char* syspath, const wchar_t* serial) {
     auto& screens = *static_cast<std::vector<Screen>*>(context);
     Screen screen;
-    screen.index = static_cast<unsigned>(screens.size());
     screen.syspath = syspath;
     screen.devnode = "/dev/" + baseName(screen.syspath);
     if (serial != nullptr) screen.serial = utf8Of(serial);
@@ -85,20 +85,40 @@ std::optional<Screen> findByWord(const std::vector<Screen>& screens, const std::
 }
 
 // Discovery opens each node to read its report descriptor, so a screen this
-// user may not open never reaches its list: the person would be told there
-// is no screen when the udev rule is what is missing.
+// user may not open never reaches its list. What discovery checks without
+// opening the node must hold here too, or the person would be shown a
+// device (a uhid one, say, with no USB parent) the library never reports.
 std::optional<Screen> deniedScreen(const touchsdk::UdevContext& context,
                                    const std::string& syspath) {
     Screen screen;
     screen.syspath = syspath;
     screen.devnode = "/dev/" + baseName(syspath);
     if (::access(screen.devnode.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return std::nullopt;
-    fillIds(screen);
     // The USB parent belongs to the hidraw device, which must outlive it.
     const touchsdk::UdevDevice device = touchsdk::UdevDevice::fromSyspath(context, syspath.c_str());
     const touchsdk::UdevDevice usb = device.usbDevice();
-    if (const char* serial = usb.valid() ? usb.sysattr("serial") : nullptr) screen.serial = serial;
+    if (!usb.valid()) return std::nullopt;
+    fillIds(screen);
+    if (const char* serial = usb.sysattr("serial")) screen.serial = serial;
     return screen;
+}
+
+std::string describe(const Screen& screen) {
+    return screen.devnode + " (index " + std::to_string(screen.index) + ")";
+}
+
+Screen bySerial(const std::vector<Screen>& screens, const std::string& serial) {
+    std::vector<Screen> matches;
+    std::copy_if(screens.begin(), screens.end(), std::back_inserter(matches),
+                 [&](const Screen& screen) { return screen.serial == serial; });
+    if (matches.empty()) throw Failure(Exit::NoScreen, "no screen with serial " + serial);
+    if (matches.size() > 1) {
+        std::string names;
+        for (const Screen& screen : matches) names += (names.empty() ? "" : ", ") + describe(screen);
+        usageError(std::to_string(matches.size()) + " screens have serial " + serial + ": " +
+                   names + "; name one by its index or node");
+    }
+    return matches.front();
 }
 
 }  // namespace
@@ -127,29 +147,43 @@ std::vector<Screen> listScreens() {
     return screens;
 }
 
+std::vector<std::string> passedOverDevices() {
+    std::vector<std::string> ids;
+    const touchsdk::UdevContext context;
+    if (!context.valid()) return ids;
+    const std::vector<Screen> screens = listScreens();
+    const touchsdk::UdevEnumeration enumeration(context);
+    for (auto entry = enumeration.first(); entry.valid(); entry = entry.next()) {
+        const bool listed = std::any_of(screens.begin(), screens.end(), [&](const Screen& s) {
+            return s.syspath == entry.name();
+        });
+        if (listed) continue;
+        const touchsdk::UdevDevice device = touchsdk::UdevDevice::fromSyspath(context, entry.name());
+        const char* hidId = device.ancestor("hid").property("HID_ID");
+        unsigned bus = 0;
+        unsigned vendor = 0;
+        unsigned product = 0;
+        char id[16];
+        if (hidId == nullptr || std::sscanf(hidId, "%x:%x:%x", &bus, &vendor, &product) != 3) {
+            ids.emplace_back("unknown");
+            continue;
+        }
+        std::snprintf(id, sizeof id, "%04x:%04x", vendor & 0xFFFF, product & 0xFFFF);
+        ids.emplace_back(id);
+    }
+    return ids;
+}
+
 bool looksLikeScreen(const std::string& word) {
     return parseUnsigned(word, 1000).has_value() || word.rfind("/sys/", 0) == 0 ||
            word.rfind("/dev/", 0) == 0;
 }
 
-std::optional<std::string> takeScreenWord(std::vector<std::string>& words) {
-    if (words.empty() || !looksLikeScreen(words.front())) return std::nullopt;
-    std::string word = words.front();
-    words.erase(words.begin());
-    return word;
-}
-
-Screen chooseScreen(const Args& args, const std::optional<std::string>& word) {
+Screen chooseScreen(const ScreenSelection& selection) {
     const std::vector<Screen> screens = listScreens();
-    const std::optional<std::string> serial = args.value("--serial");
-    if (word && serial) usageError("name the screen or give --serial, not both");
-    if (serial) {
-        for (const Screen& screen : screens) {
-            if (screen.serial == *serial) return screen;
-        }
-        throw Failure(Exit::NoScreen, "no screen with serial " + *serial);
-    }
-    if (word) {
+    if (selection.word && selection.serial) usageError("name the screen or give --serial, not both");
+    if (selection.serial) return bySerial(screens, *selection.serial);
+    if (const auto& word = selection.word) {
         if (!looksLikeScreen(*word)) usageError("\"" + *word + "\" does not name a screen");
         if (auto found = findByWord(screens, *word)) return *found;
         throw Failure(Exit::NoScreen, "no supported screen " + *word + " (see tsdctl list)");
@@ -157,21 +191,14 @@ Screen chooseScreen(const Args& args, const std::optional<std::string>& word) {
     if (screens.empty()) throw Failure(Exit::NoScreen, "no supported screen found");
     if (screens.size() > 1) {
         usageError(std::to_string(screens.size()) +
-                   " screens attached: name one (an index from tsdctl list, a path or --serial)");
+                   " screens attached: name one (an index from tsdctl list, a node, a sysfs path "
+                   "or --serial)");
     }
     return screens.front();
 }
 
-void requireAccess(const Screen& screen) {
-    if (::access(screen.devnode.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return;
-    throw Failure(Exit::Denied,
-                  "permission denied on " + screen.devnode +
-                      ": install the udev rule 70-touchsdk.rules and add this user to the "
-                      "group touchsdk (then log in again)");
-}
-
 OpenScreen::OpenScreen(const Screen& screen) : screen_(screen) {
-    requireAccess(screen);
+    requireAccess(screen.devnode);
     if (TsdOpenTouchScreenA(screen.syspath.c_str(), &handle_) != TSD_OK) {
         handle_ = nullptr;
         throw Failure(Exit::Failed, "cannot open " + screen.devnode);
@@ -182,4 +209,4 @@ OpenScreen::~OpenScreen() {
     if (handle_ != nullptr) TsdCloseTouchScreen(handle_);
 }
 
-}  // namespace tsdctl
+}  // namespace tsdtool

@@ -1,14 +1,17 @@
 #pragma once
 
+// The one JSON writer of the tools: objects built field by field, in the
+// order added. Numbers that JSON cannot hold (NaN, infinities) are written
+// as null, so that a reader never meets `nan`.
+#include <initializer_list>
 #include <string>
 
-namespace tsdctl {
+namespace tsdtool {
 
-// The version of the JSON output's schema, carried by every object tsdctl
-// prints (see tsdctl(1)). Raised when a field changes meaning or goes away.
-constexpr int kJsonSchemaVersion = 1;
+std::string jsonString(const std::string& text);
+std::string jsonNumber(double value);
+std::string jsonNumbers(std::initializer_list<double> values);  // an array
 
-// Builds one JSON object, fields in the order added.
 class JsonObject {
 public:
     JsonObject& add(const std::string& key, const std::string& value);
@@ -33,9 +36,4 @@ private:
     std::string body_;
 };
 
-std::string jsonString(const std::string& text);
-
-// A versioned top-level object.
-inline JsonObject versioned() { return JsonObject().add("version", kJsonSchemaVersion); }
-
-}  // namespace tsdctl
+}  // namespace tsdtool
