@@ -35,6 +35,8 @@ constexpr Shape kShapes[] = {
 
 ControlLine failure(const std::string& error) { return {std::nullopt, error}; }
 
+constexpr std::size_t kExcerptLength = 40;
+
 // `args` holds the arguments after the screen number.
 bool fillArguments(ControlCommand& command, const std::vector<std::string>& args) {
     switch (command.verb) {
@@ -91,7 +93,7 @@ ControlLine parseControlLine(const std::string& line) {
         }
         if (!shortForm) {
             const auto screen = wholeNumber(args[0], 255);
-            if (!screen) return failure("bad screen number \"" + args[0] + "\"");
+            if (!screen) return failure("bad screen number " + excerpt(args[0]));
             command.screen = *screen;
             args.erase(args.begin());
         }
@@ -100,7 +102,13 @@ ControlLine parseControlLine(const std::string& line) {
         }
         return {command, {}};
     }
-    return failure("unknown command \"" + tokens[0] + "\"");
+    return failure("unknown command " + excerpt(tokens[0]));
+}
+
+
+std::string excerpt(const std::string& text) {
+    if (text.size() <= kExcerptLength) return "\"" + text + "\"";
+    return "\"" + text.substr(0, kExcerptLength) + "\"...";
 }
 
 }  // namespace tsdemu

@@ -28,4 +28,8 @@ struct ControlLine {
 
 ControlLine parseControlLine(const std::string& line);
 
+// A text as an error message quotes it: in quotes, cut to a short prefix
+// (a line may be megabytes long), with "..." when cut.
+std::string excerpt(const std::string& text);
+
 }  // namespace tsdemu

@@ -66,6 +66,11 @@ void ScreenSet::stop() {
     stopped_.notify_all();
 }
 
+bool ScreenSet::stopped() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+}
+
 std::string ScreenSet::carryOut(const ControlCommand& command) {
     const std::string name = "screen " + std::to_string(command.screen);
     if (command.verb == ControlVerb::Plug && command.screen == slots_.size()) {

@@ -40,6 +40,7 @@ public:
     // once stop() is called.
     std::string run(const ControlCommand& command);
     void stop();
+    bool stopped();
 
 private:
     struct Slot {
