@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -53,10 +54,17 @@ bool NodeFile::held() const {
     return ::poll(&entry, 1, 0) >= 0 && (entry.revents & POLLHUP) == 0;
 }
 
-void NodeFile::push(std::vector<uint8_t> transfer) {
-    if (master_ < 0 || queue_.size() >= kQueueDepth) return;
-    queue_.push_back(std::move(transfer));
-    if (token_) return;
+void NodeFile::push(const std::vector<uint8_t>& transfer) {
+    if (master_ < 0) return;
+    bool queued = false;
+    const auto add = [&](Queue& queue) {
+        if (queue.size() >= kQueueDepth) return;
+        queue.push_back(transfer);
+        queued = true;
+    };
+    if (!claimed_) add(early_);
+    for (auto& entry : queues_) add(entry.second);
+    if (!queued || token_) return;
     const char token = 'T';
     ssize_t n;
     do {
@@ -65,19 +73,42 @@ void NodeFile::push(std::vector<uint8_t> transfer) {
     token_ = n == 1;
 }
 
-std::optional<std::vector<uint8_t>> NodeFile::pop() {
-    if (queue_.empty()) return std::nullopt;
-    std::vector<uint8_t> transfer = std::move(queue_.front());
-    queue_.pop_front();
-    if (queue_.empty()) clearToken();
+void NodeFile::claim(const void* reader) {
+    Queue& queue = queues_[reader];
+    if (!claimed_) queue = std::move(early_);
+    early_.clear();
+    claimed_ = true;
+}
+
+std::optional<std::vector<uint8_t>> NodeFile::pop(const void* reader) {
+    const auto found = queues_.find(reader);
+    if (found == queues_.end() || found->second.empty()) return std::nullopt;
+    std::vector<uint8_t> transfer = std::move(found->second.front());
+    found->second.pop_front();
+    clearTokenIfDrained();
     return transfer;
+}
+
+bool NodeFile::release(const void* reader) {
+    queues_.erase(reader);
+    clearTokenIfDrained();
+    return queues_.empty();
+}
+
+std::size_t NodeFile::pending() const {
+    std::size_t most = early_.size();
+    for (const auto& [reader, queue] : queues_) most = std::max(most, queue.size());
+    return most;
 }
 
 // The token sits in the slave's input: only a flush from the slave side
 // removes it (a flush on the master does not reach it). Our own brief open
 // leaves the reader's hold on the slave as it was.
-void NodeFile::clearToken() {
-    if (!token_ || master_ < 0) return;
+void NodeFile::clearTokenIfDrained() {
+    if (!token_ || master_ < 0 || !early_.empty()) return;
+    for (const auto& [reader, queue] : queues_) {
+        if (!queue.empty()) return;
+    }
     const int slave = openSlave(slave_);
     if (slave < 0) return;
     ::tcflush(slave, TCIFLUSH);

@@ -16,7 +16,8 @@ void pushBoth(EmulatedScreen& screen, const SensorReports& reports) {
 }  // namespace
 
 EmulatedScreen& ScreenSet::plugSlot(Slot& slot, unsigned number) {
-    EmulatedScreen& screen = testbed_.plug(slot.setup.identity);
+    // A screen keeps its port: screen N is always on port N + 1.
+    EmulatedScreen& screen = testbed_.plug(slot.setup.identity, number + 1);
     if (slot.setup.range) screen.model().setCoordinateRange(*slot.setup.range);
     if (slot.setup.warp) screen.model().setSensorWarp(*slot.setup.warp);
     slot.screen = &screen;
@@ -92,6 +93,9 @@ std::string ScreenSet::carryOut(const ControlCommand& command) {
         case ControlVerb::Key:
             slot.screen->pushReport(
                 virtualKeyReport(static_cast<uint8_t>(command.value), command.state));
+            return {};
+        case ControlVerb::Report:
+            slot.screen->pushReport(command.bytes);
             return {};
         case ControlVerb::Unplug:
             testbed_.unplug(*slot.screen);

@@ -122,12 +122,16 @@ void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     screen.opened = true;
     gOpened.notify_all();
     takeOpenedFile(screen);
+    std::shared_ptr<NodeFile> file;
     if (!screen.unclaimed.empty()) {
-        screen.clients[client] = screen.unclaimed.front();
+        file = screen.unclaimed.front();
         screen.unclaimed.pop_front();
     } else if (!screen.files.empty()) {
-        screen.clients[client] = screen.files.back();
+        file = screen.files.back();
     }
+    if (file == nullptr) return;
+    file->claim(client);
+    screen.clients[client] = file;
 }
 
 void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
@@ -137,9 +141,10 @@ void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     if (found == screen.clients.end()) return;
     const std::shared_ptr<NodeFile> file = found->second;
     screen.clients.erase(found);
-    // The last client of a file closes it: its queue and PTY go.
-    if (file.use_count() == 2) {
-        screen.files.erase(std::find(screen.files.begin(), screen.files.end(), file));
+    // The last reader of a file closes it: its PTY goes.
+    if (file->release(client)) {
+        const auto listed = std::find(screen.files.begin(), screen.files.end(), file);
+        if (listed != screen.files.end()) screen.files.erase(listed);
     }
 }
 
@@ -155,7 +160,7 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     std::lock_guard<std::mutex> guard(gLock);
     const auto found = screen.clients.find(client);
     std::optional<std::vector<uint8_t>> transfer;
-    if (found != screen.clients.end()) transfer = found->second->pop();
+    if (found != screen.clients.end()) transfer = found->second->pop(client);
     if (!transfer) {
         complete(client, screen.gone ? -EIO : -EAGAIN);
         return TRUE;
