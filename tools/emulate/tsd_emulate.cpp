@@ -189,13 +189,26 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
     return std::move(*recording);
 }
 
-// Plays the recorded transfers once the program has opened the screen, so
-// that none is lost before anybody reads. Both waits look at the screen set
-// a few times a second: the program's end must stop them, and neither the
-// open nor the player offers a way to be woken for it.
+// Plays the recorded transfers once the program holds the screen open, so
+// that none is lost before anybody reads: a node opened for as long as
+// kSteadyOpen, which a glance at it during discovery is not. The waits look
+// at the screen set a few times a second: the program's end must stop them,
+// and neither the node nor the player offers a way to be woken for it.
 void replay(tsdemu::ScreenSet& screens, const tsdemu::TouchScript& script) {
+    constexpr auto kSteadyOpen = std::chrono::milliseconds(200);
+    constexpr auto kLook = std::chrono::milliseconds(20);
     tsdemu::EmulatedScreen& screen = *screens.screen(0);
-    while (!screens.stopped() && !screen.waitUntilOpened(std::chrono::milliseconds(50))) {
+    auto openSince = std::chrono::steady_clock::time_point::max();
+    while (!screens.stopped()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (screen.openFiles() == 0) {
+            openSince = std::chrono::steady_clock::time_point::max();
+        } else if (openSince == std::chrono::steady_clock::time_point::max()) {
+            openSince = now;
+        } else if (now - openSince >= kSteadyOpen) {
+            break;
+        }
+        std::this_thread::sleep_for(kLook);
     }
     if (screens.stopped()) return;
     tsdemu::TouchScriptPlayer player(screen, script);
