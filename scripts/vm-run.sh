@@ -109,8 +109,16 @@ boot() {
         fi
         sleep 0.1
     done
-    boot_ms=$((($(date +%s%N) - t0) / 1000000))
-    vm_say "$arch guest up in $((boot_ms / 1000)).$((boot_ms % 1000 / 100)) s ($accel, kernel $kver)"
+    up_ms=$((($(date +%s%N) - t0) / 1000000))
+}
+
+# The guest's milestones (seconds of its uptime) as milliseconds.
+mark_ms() {
+    awk '{ printf "%d", $1 * 1000 }' "$job/$1" 2>/dev/null || echo 0
+}
+
+seconds() {
+    printf '%d.%d' $(($1 / 1000)) $(($1 % 1000 / 100))
 }
 
 kvm_broken=$vm_cache/$arch/kvm-broken-$(uname -r)
@@ -135,7 +143,6 @@ if [ "$up" = 0 ] && ! boot "$accel"; then
 fi
 
 # The timeout covers the command; boot has its own bound above.
-start=$(date +%s)
 (sleep "$timeout" && touch "$job/timeout" && kill "$qpid") 2>/dev/null &
 watchdog=$!
 wait "$qpid" || true
@@ -151,5 +158,9 @@ else
     vm_say "the guest stopped without the command's status"
     rc=125
 fi
-vm_say "command ran $(($(date +%s) - start)) s, exit status $rc"
+if [ -e "$job/end" ]; then
+    boot_ms=$((up_ms + $(mark_ms ready) - $(mark_ms up)))
+    vm_say "$arch ($accel, $kver): booted to the command in $(seconds "$boot_ms") s," \
+        "command $(seconds $(($(mark_ms end) - $(mark_ms ready)))) s, exit status $rc"
+fi
 exit "$rc"
