@@ -17,9 +17,11 @@ busybox ip link set lo up
 
 # The project's access rule names a group that a build machine rarely has
 # (groupadd would take most of a second to read its files under emulation).
-grep -q '^touchsdk:' /etc/group ||
-    awk -F: '{ used[$3] } END { for (g = 999; g in used; g--); print "touchsdk:x:" g ":" }' \
-        /etc/group >>/etc/group
+if ! grep -q '^touchsdk:' /etc/group; then
+    group=$(awk -F: '{ used[$3] } END { for (g = 999; g in used; g--); print "touchsdk:x:" g ":" }' \
+        /etc/group)
+    echo "$group" >>/etc/group
+fi
 mkdir -p /run/udev/rules.d
 for rule in $VM_RULES; do cp "$rule" /run/udev/rules.d/; done
 /lib/systemd/systemd-udevd --daemon >/run/udevd.log 2>&1 || echo "vm: udevd did not start" >"$out"
