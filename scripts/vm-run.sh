@@ -14,6 +14,8 @@
 # installed) into ${TSD_VM_CACHE:-~/.cache/touchsdk-vm}, and reused. KVM is
 # tried where /dev/kvm is usable, falling back to emulation (TCG) when the
 # guest is not up within 20 s; TSD_VM_ACCEL=tcg or kvm forces one.
+# TSD_VM_TIMES=FILE has the boot and command times written there as shell
+# assignments.
 set -euo pipefail
 # shellcheck source=scripts/vm/lib.sh
 . "$(dirname "$0")/vm/lib.sh"
@@ -160,7 +162,12 @@ else
 fi
 if [ -e "$job/end" ]; then
     boot_ms=$((up_ms + $(mark_ms ready) - $(mark_ms up)))
+    command_ms=$(($(mark_ms end) - $(mark_ms ready)))
     vm_say "$arch ($accel, $kver): booted to the command in $(seconds "$boot_ms") s," \
-        "command $(seconds $(($(mark_ms end) - $(mark_ms ready)))) s, exit status $rc"
+        "command $(seconds "$command_ms") s, exit status $rc"
+    if [ -n "${TSD_VM_TIMES:-}" ]; then
+        printf 'vm_boot=%s vm_command=%s vm_accel=%s vm_kernel=%s\n' "$(seconds "$boot_ms")" \
+            "$(seconds "$command_ms")" "$accel" "$kver" >"$TSD_VM_TIMES"
+    fi
 fi
 exit "$rc"

@@ -36,7 +36,7 @@ udevadm settle --timeout=30
 # command's bytes as they are.
 stty -opost <"$out"
 mark ready
-bash "$job/job.sh" >"$out" 2>&1 </dev/null
+sh "$job/job.sh" >"$out" 2>&1 </dev/null
 rc=$?
 mark end
 echo "$rc" >"$job/status"
