@@ -42,6 +42,9 @@ done
 vm_arch_vars "$arch"
 vm_need "$qemu_pkg" udev kmod busybox-static
 vm_fetch_kernel
+# amd64 runs on the host's own root; a board on Debian's packages for it.
+root_kind=host rootdir=/
+if [ "$arch" != amd64 ]; then root_kind=target; vm_fetch_root; fi
 vm_build_initramfs
 
 # sh-quote: a word that sh reads back as itself.
@@ -67,6 +70,7 @@ done
 {
     echo "VM_REPO=$(shq "$vm_root")"
     echo "VM_OUT_TTY=$out_tty"
+    echo "VM_ROOT_KIND=$root_kind"
     echo "VM_RULES=$(shq "$rules")"
 } >"$job/config"
 {
@@ -85,7 +89,7 @@ done
 share() {
     printf -- '-virtfs\0local,path=%s,mount_tag=%s,security_model=none,multidevs=remap%s\0' "$@"
 }
-mapfile -d '' shares < <(share / root ,readonly=on; share "$vm_root" repo ''
+mapfile -d '' shares < <(share "$rootdir" root ,readonly=on; share "$vm_root" repo ''
     share "$kdir/lib/modules" modules ,readonly=on; share "$job" job '')
 
 # boot ACCEL [UP_WITHIN]: starts the machine in the background; with
@@ -145,8 +149,16 @@ if [ "$up" = 0 ] && ! boot "$accel"; then
 fi
 
 # The timeout covers the command; boot has its own bound above.
-(sleep "$timeout" && touch "$job/timeout" && kill "$qpid") 2>/dev/null &
+# The watchdog's sleep must not hold our output open after we are done.
+sleep "$timeout" >/dev/null 2>&1 &
 watchdog=$!
+while kill -0 "$qpid" 2>/dev/null && kill -0 "$watchdog" 2>/dev/null; do
+    wait -n "$qpid" "$watchdog" || true
+done
+if kill -0 "$qpid" 2>/dev/null; then
+    touch "$job/timeout"
+    kill "$qpid"
+fi
 wait "$qpid" || true
 qpid=
 kill "$watchdog" 2>/dev/null || true

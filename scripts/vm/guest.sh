@@ -8,6 +8,9 @@ export HOME=/root TERM=dumb TSD_VM=1
 # shellcheck source=/dev/null
 . "$job/config"
 out=/dev/$VM_OUT_TTY
+# A board guest's root has busybox for its small tools; the applets go on
+# the overlay, next to the packages' own programs.
+[ "$VM_ROOT_KIND" = host ] || busybox --install -s
 
 # Milestones in the guest's uptime, for the host's report of where the time went.
 mark() { awk '{ print $1 }' /proc/uptime >"$job/$1"; }

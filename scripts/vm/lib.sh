@@ -35,7 +35,7 @@ vm_arch_vars() {
             ;;
         armhf)
             qemu=qemu-system-arm qemu_pkg=qemu-system-arm flavour=armmp image=vmlinuz
-            qemu_args=(-M virt -cpu cortex-a15 -m 1024)
+            qemu_args=(-M virt,highmem=off -cpu cortex-a15 -m 1024)
             console=ttyAMA0 out_tty=hvc0 virtio=pci kvm_possible=0
             out_args=(-device virtio-serial-pci -device virtconsole,chardev=out)
             ;;
@@ -175,12 +175,12 @@ VM_BOOT_MODULES="virtio_pci virtio_console 9pnet_virtio 9p overlay"
 # vm_build_initramfs: a small initramfs of a static busybox, the boot modules
 # in load order and the stage-1 init; cached under a name made from
 # everything that goes in, so a changed init or kernel makes a new one. Sets
-# initramfs.
+# initramfs. Stage 1 runs the guest's own busybox: the board's from its root.
 vm_build_initramfs() {
-    local key dir m f busybox
+    local key dir m f busybox=$rootdir/bin/busybox
     vm_need cpio busybox-static
-    busybox=/bin/busybox
-    key=$( (cat "$vm_root/scripts/vm/init"; echo "$kver $VM_BOOT_MODULES") | sha256sum | cut -c1-16)
+    key=$( (cat "$vm_root/scripts/vm/init" "$busybox"; echo "$kver $VM_BOOT_MODULES") |
+        sha256sum | cut -c1-16)
     initramfs=$vm_cache/$arch/initramfs-$key.cpio
     [ ! -e "$initramfs" ] || return 0
     rm -f "$vm_cache/$arch"/initramfs-*.cpio
@@ -203,4 +203,34 @@ vm_build_initramfs() {
     (cd "$dir" && find . | cpio -o -H newc --quiet) >"$initramfs.new" || vm_die "cpio failed"
     mv "$initramfs.new" "$initramfs"
     rm -rf "$dir"
+}
+
+# The user space of a board guest: Debian's own packages of that
+# architecture, unpacked (not installed), with busybox for the small tools.
+# libc-bin brings the C.UTF-8 locale; kmod brings modprobe.
+VM_ROOT_PACKAGES="libc6 libc-bin libgcc-s1 libstdc++6 udev libudev1 libacl1 libblkid1 libcap2
+  libkmod2 liblzma5 libpcre2-8-0 libselinux1 libssl3 libzstd1 busybox-static kmod"
+
+# vm_fetch_root: unpacks the board guest's root into $vm_cache/ARCH/root
+# unless it is there; sets rootdir.
+vm_fetch_root() {
+    rootdir=$vm_cache/$arch/root
+    [ ! -e "$rootdir/.complete" ] || return 0
+    local tmp=$vm_cache/$arch/tmp deb packages=$VM_ROOT_PACKAGES
+    # systemd-udevd links libatomic where the processor lacks 64-bit atomics.
+    [ "$arch" != mipsel ] || packages="$packages libatomic1"
+    rm -rf "$tmp" "$rootdir"
+    mkdir -p "$tmp" "$rootdir"
+    vm_say "fetching the $arch user space"
+    # shellcheck disable=SC2086
+    vm_apt_download "$arch" "$tmp" $packages
+    for deb in "$tmp"/*.deb; do dpkg-deb -x "$deb" "$rootdir" || vm_die "cannot unpack $deb"; done
+    mkdir -p "$rootdir/bin" "$rootdir/tmp" "$rootdir/run" "$rootdir/root" "$rootdir/proc" \
+        "$rootdir/sys" "$rootdir/dev" "$rootdir/lib/modules" "$rootdir/etc"
+    # The rest of the applets are linked in by the guest itself, on its overlay.
+    ln -sf busybox "$rootdir/bin/sh"
+    printf 'root:x:0:0:root:/root:/bin/sh\n' >"$rootdir/etc/passwd"
+    printf 'root:x:0:\n' >"$rootdir/etc/group"
+    rm -rf "$tmp"
+    touch "$rootdir/.complete"
 }
