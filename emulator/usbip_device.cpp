@@ -118,12 +118,15 @@ void UsbipDevice::serve() {
 }
 
 void UsbipDevice::endLink() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        linked_ = false;
+        reports_.clear();
+        changed_.notify_all();
+    }
     // Shut down rather than close: the descriptor stays ours until joined.
+    // After the flag: whoever sees the link end also sees the screen gone.
     ::shutdown(link_.get(), SHUT_RDWR);
-    std::lock_guard<std::mutex> lock(mutex_);
-    linked_ = false;
-    reports_.clear();
-    changed_.notify_all();
 }
 
 bool UsbipDevice::step() {
