@@ -8,15 +8,15 @@ namespace tsdemu {
 
 namespace {
 
-void pushBoth(EmulatedScreen& screen, const SensorReports& reports) {
+void pushBoth(PresentedScreen& screen, const SensorReports& reports) {
     screen.pushReport(reports.touch);
     screen.pushReport(reports.raw);
 }
 
 }  // namespace
 
-EmulatedScreen& ScreenSet::plugSlot(Slot& slot, unsigned number) {
-    EmulatedScreen& screen = testbed_.plug(slot.setup.identity);
+PresentedScreen& ScreenSet::plugSlot(Slot& slot, unsigned number) {
+    PresentedScreen& screen = presentation_.plug(slot.setup.identity);
     if (slot.setup.range) screen.model().setCoordinateRange(*slot.setup.range);
     if (slot.setup.warp) screen.model().setSensorWarp(*slot.setup.warp);
     slot.screen = &screen;
@@ -34,14 +34,14 @@ unsigned ScreenSet::add(const ScreenSetup& setup) {
     return number;
 }
 
-EmulatedScreen* ScreenSet::screen(unsigned number) {
+PresentedScreen* ScreenSet::screen(unsigned number) {
     std::lock_guard<std::mutex> lock(mutex_);
     return number < slots_.size() ? slots_[number].screen : nullptr;
 }
 
-std::vector<EmulatedScreen*> ScreenSet::plugged() {
+std::vector<PresentedScreen*> ScreenSet::plugged() {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<EmulatedScreen*> screens;
+    std::vector<PresentedScreen*> screens;
     for (const Slot& slot : slots_) {
         if (slot.screen != nullptr) screens.push_back(slot.screen);
     }
@@ -89,7 +89,7 @@ std::string ScreenSet::carryOut(const ControlCommand& command) {
                 virtualKeyReport(static_cast<uint8_t>(command.value), command.state));
             return {};
         case ControlVerb::Unplug:
-            testbed_.unplug(*slot.screen);
+            presentation_.unplug(*slot.screen);
             slot.screen = nullptr;
             return {};
         default:

@@ -376,8 +376,8 @@ EmulatedScreen& Testbed::plug(const ScreenIdentity& identity) {
     return *impl_->screens.back();
 }
 
-void Testbed::unplug(EmulatedScreen& screen) {
-    ScreenImpl& state = *screen.impl_;
+void Testbed::unplug(PresentedScreen& screen) {
+    ScreenImpl& state = *dynamic_cast<EmulatedScreen&>(screen).impl_;
     {
         std::lock_guard<std::mutex> guard(gLock);
         if (state.gone) return;

@@ -32,7 +32,7 @@
 #include "preload.h"
 #include "recording.h"
 #include "screen_set.h"
-#include "testbed.h"
+#include "presentation.h"
 #include "touch_script.h"
 #include "touch_script_player.h"
 
@@ -43,6 +43,7 @@ struct Options {
     tsdemu::ScreenSetup setup;
     std::vector<std::string> serials;
     bool touch = false;
+    bool usbip = false;  // on the kernel's USB/IP host controller, not in umockdev
     double rateHz = 100.0;
     std::string control;
     std::string taps;
@@ -51,7 +52,7 @@ struct Options {
 };
 
 constexpr const char* kUsage =
-    "usage: tsd-emulate [--screens N] [--vendor HEX] [--product HEX] [--serial S]...\n"
+    "usage: tsd-emulate [--usbip] [--screens N] [--vendor HEX] [--product HEX] [--serial S]...\n"
     "                   [--range X0,X1,Y0,Y1] [--warp typical|turned] [--touch] [--rate HZ]\n"
     "                   [--control FIFO] [--taps FILE] [--replay FILE]\n"
     "                   -- program [arguments...]\n";
@@ -151,6 +152,8 @@ bool parse(int argc, char** argv, Options& options) {
         }
         if (arg == "--touch") {
             options.touch = true;
+        } else if (arg == "--usbip") {
+            options.usbip = true;
         } else if (!parseValue(arg, i + 1 < argc ? argv[i + 1] : nullptr, options)) {
             return false;
         } else {
@@ -196,11 +199,12 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
 // given already starts with the runner (qemu-user and the target's loader).
 // The preload in the program's process reaches the screens through the
 // testbed directory this process made (UMOCKDEV_DIR, already exported).
-pid_t startProgram(char** program) {
-    const std::string preload = tsdemu::umockdevPreloadList();
+// Screens on USB/IP are the kernel's own: the program needs no preload.
+pid_t startProgram(char** program, bool preload) {
+    const std::string preloads = preload ? tsdemu::umockdevPreloadList() : std::string();
     const pid_t child = ::fork();
     if (child != 0) return child;
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    if (preload) ::setenv("LD_PRELOAD", preloads.c_str(), 1);
     ::execvp(program[0], program);
     std::perror(program[0]);
     ::_exit(127);
@@ -223,7 +227,7 @@ void forwardSignals() {
 
 // One contact sweeping the screen's diagonals, in short strokes so that the
 // stream ends soon after the program does.
-void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool>& done) {
+void sweep(tsdemu::PresentedScreen& screen, double rateHz, const std::atomic<bool>& done) {
     constexpr int kStrokes = 10;
     constexpr uint16_t kStep = 3000;
     for (int stroke = 0; !done && screen.plugged(); stroke = (stroke + 1) % kStrokes) {
@@ -241,7 +245,7 @@ void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool
 // that none is lost before anybody reads. Both waits look at `done` a few
 // times a second: the program's end must stop them, and neither the open
 // nor the player offers a way to be woken for it.
-void replay(tsdemu::EmulatedScreen& screen, const tsdemu::TouchScript& script,
+void replay(tsdemu::PresentedScreen& screen, const tsdemu::TouchScript& script,
             const std::atomic<bool>& done) {
     while (!done && !screen.waitUntilOpened(std::chrono::milliseconds(50))) {
     }
@@ -253,8 +257,9 @@ void replay(tsdemu::EmulatedScreen& screen, const tsdemu::TouchScript& script,
 }
 
 int run(const Options& options) {
-    tsdemu::Testbed testbed;
-    tsdemu::ScreenSet screens(testbed);
+    const std::unique_ptr<tsdemu::Presentation> presentation = tsdemu::makePresentation(
+        options.usbip ? tsdemu::PresentationKind::Usbip : tsdemu::PresentationKind::Umockdev);
+    tsdemu::ScreenSet screens(*presentation);
     tsdemu::TouchScript recorded;
     if (!options.replay.empty()) {
         tsdemu::Recording recording = readRecordingFile(options.replay);
@@ -269,7 +274,7 @@ int run(const Options& options) {
     if (!options.control.empty()) {
         channel = std::make_unique<tsdemu::ControlChannel>(screens, options.control);
     }
-    const pid_t child = startProgram(options.program);
+    const pid_t child = startProgram(options.program, !options.usbip);
     if (child < 0) return 127;
     gChild = child;
     std::unique_ptr<tsdemu::ControlScript> script;
@@ -278,8 +283,8 @@ int run(const Options& options) {
     }
     std::atomic<bool> done{false};
     std::vector<std::thread> streams;
-    for (tsdemu::EmulatedScreen* screen :
-         options.touch ? screens.plugged() : std::vector<tsdemu::EmulatedScreen*>{}) {
+    for (tsdemu::PresentedScreen* screen :
+         options.touch ? screens.plugged() : std::vector<tsdemu::PresentedScreen*>{}) {
         streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
     }
     if (!recorded.empty()) {
@@ -313,12 +318,12 @@ int main(int argc, char** argv) {
     }
     // The testbed announces a removal through libudev, which must see the
     // emulated /sys as the program does.
-    tsdemu::ensureUmockdevPreload(argv);
+    if (!options.usbip) tsdemu::ensureUmockdevPreload(argv);
     forwardSignals();
     try {
         return run(options);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tsd-emulate: %s\n", error.what());
-        return 1;
+        return 125;  // apart from any status the program itself may end with
     }
 }

@@ -251,7 +251,7 @@ def record_replay(c, workdir, emulate, tsdctl):
         out.write("tsd-record 1\nvendor E2C4\nreport 0 zz\n")
     taken = os.path.join(workdir, "taken")
     open(taken, "w").close()
-    for options, status in ((["--replay", bad], 1), (["--control", taken], 1),
+    for options, status in ((["--replay", bad], 125), (["--control", taken], 125),
                             (["--warp", "odd"], 2), (["--range", "0,0,0,9"], 2)):
         done = subprocess.run(emulate + options + ["--", "true"], capture_output=True, text=True,
                               timeout=60)
