@@ -113,14 +113,14 @@ void takeOpenedFile(ScreenImpl& screen) {
     }
 }
 
-// Clients connect in the order they opened, so each takes the oldest file
-// nobody has claimed. Should two opens race past one link, the second
-// finds none left and shares the last file.
-void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
-    auto& screen = *static_cast<ScreenImpl*>(user);
-    std::lock_guard<std::mutex> guard(gLock);
-    screen.opened = true;
-    gOpened.notify_all();
+// Clients reach the handler in the order they opened, so each takes the
+// oldest file nobody has claimed. Should two opens race past one link, the
+// second finds none left and shares the last file. umockdev may serve a
+// client's first request before it tells of the connection, so whichever
+// comes first binds the client.
+NodeFile* fileOf(ScreenImpl& screen, UMockdevIoctlClient* client) {
+    const auto found = screen.clients.find(client);
+    if (found != screen.clients.end()) return found->second.get();
     takeOpenedFile(screen);
     std::shared_ptr<NodeFile> file;
     if (!screen.unclaimed.empty()) {
@@ -129,9 +129,18 @@ void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     } else if (!screen.files.empty()) {
         file = screen.files.back();
     }
-    if (file == nullptr) return;
+    if (file == nullptr) return nullptr;
     file->claim(client);
     screen.clients[client] = file;
+    return file.get();
+}
+
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    auto& screen = *static_cast<ScreenImpl*>(user);
+    std::lock_guard<std::mutex> guard(gLock);
+    screen.opened = true;
+    gOpened.notify_all();
+    if (!screen.gone) fileOf(screen, client);
 }
 
 void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
@@ -158,9 +167,12 @@ void complete(UMockdevIoctlClient* client, long result) {
 gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
     auto& screen = *static_cast<ScreenImpl*>(user);
     std::lock_guard<std::mutex> guard(gLock);
-    const auto found = screen.clients.find(client);
     std::optional<std::vector<uint8_t>> transfer;
-    if (found != screen.clients.end()) transfer = found->second->pop(client);
+    if (NodeFile* file = screen.gone ? nullptr : fileOf(screen, client)) {
+        transfer = file->pop(client);
+    } else if (const auto found = screen.clients.find(client); found != screen.clients.end()) {
+        transfer = found->second->pop(client);  // reports queued before the unplug
+    }
     if (!transfer) {
         complete(client, screen.gone ? -EIO : -EAGAIN);
         return TRUE;
@@ -180,6 +192,7 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
 gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
     auto& screen = *static_cast<ScreenImpl*>(user);
     std::lock_guard<std::mutex> guard(gLock);
+    if (!screen.gone) fileOf(screen, client);
     const long count = static_cast<long>(umockdev_ioctl_client_get_arg(client)->data_len);
     complete(client, screen.gone ? -ENODEV : count < 2 ? -EINVAL : -EPIPE);
     return TRUE;
@@ -254,6 +267,7 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     long result = -ENOTTY;
     {
         std::lock_guard<std::mutex> guard(gLock);
+        if (!screen.gone) fileOf(screen, client);
         if (screen.gone) {
             result = -ENODEV;
         } else if (_IOC_TYPE(request) == 'H') {
@@ -348,12 +362,6 @@ std::vector<ChainEvent> removeSequence(const ScreenImpl& screen) {
     return events;
 }
 
-std::vector<std::string> pathsOf(const std::vector<ChainEvent>& events) {
-    std::vector<std::string> paths;
-    for (const ChainEvent& event : events) paths.push_back(event.path);
-    return paths;
-}
-
 void announcePlug(UeventBroadcaster& events, const ScreenImpl& screen) {
     const std::vector<ChainEvent> sequence = addSequence(screen);
     for (const ChainEvent& event : sequence) events.send(event.path, "add");
@@ -399,6 +407,15 @@ std::size_t utf16Units(const std::string& text) {
     }
     return units;
 }
+
+// umockdev announces every device it adds through its own sender, which
+// reaches only monitors our broadcaster has not yet taken over (so those
+// would hear "add" twice) and aborts the process when a monitor is full.
+// Its calls go through the PLT, so this definition, exported from the
+// program (see CMakeLists.txt), takes their place: every uevent is ours.
+extern "C" __attribute__((visibility("default"))) void umockdev_testbed_uevent(UMockdevTestbed*,
+                                                                               const gchar*,
+                                                                               const gchar*) {}
 
 // ---- Testbed ---------------------------------------------------------------------
 
@@ -463,8 +480,8 @@ EmulatedScreen& Testbed::plug(const ScreenIdentity& identity, unsigned port) {
     return *impl_->screens.back();
 }
 
-void Testbed::unplug(EmulatedScreen& screen) {
-    ScreenImpl& state = *screen.impl_;
+void Testbed::unplug(PresentedScreen& screen) {
+    ScreenImpl& state = *dynamic_cast<EmulatedScreen&>(screen).impl_;
     {
         std::lock_guard<std::mutex> guard(gLock);
         if (state.gone) return;
@@ -537,12 +554,6 @@ std::vector<std::string> EmulatedScreen::chainSyspaths() const {
     std::vector<std::string> paths = {p.parent, p.hid, p.hidraw};
     if (!p.usb.empty()) paths.insert(paths.begin(), p.usb);
     return paths;
-}
-
-std::vector<std::string> EmulatedScreen::addOrder() const { return pathsOf(addSequence(*impl_)); }
-
-std::vector<std::string> EmulatedScreen::removeOrder() const {
-    return pathsOf(removeSequence(*impl_));
 }
 
 bool EmulatedScreen::plugged() const {

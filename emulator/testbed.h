@@ -6,22 +6,58 @@
 #include <string>
 #include <vector>
 
+#include "presentation.h"
 #include "screen_identity.h"
 #include "screen_model.h"
 
 namespace tsdemu {
 
-class EmulatedScreen;
+class Testbed;
+
+class EmulatedScreen : public PresentedScreen {
+public:
+    ~EmulatedScreen() override;
+    EmulatedScreen(const EmulatedScreen&) = delete;
+    EmulatedScreen& operator=(const EmulatedScreen&) = delete;
+
+    ScreenModel& model() override;
+    const std::string& syspath() const override;  // of the hidraw device, "/sys/devices/..."
+    const std::string& devnode() const override;  // "/dev/hidrawN"
+    // usb_device, usb interface, hid device, hidraw: top-down.
+    std::vector<std::string> chainSyspaths() const override;
+    bool plugged() const override;
+
+    // One transfer from the screen's interrupt endpoint, as the kernel
+    // passes it on: each open file of the node gets it whole as one read()
+    // (one report, or several sent back to back); a file whose queue is
+    // full drops it, and a transfer shorter than the first report it names
+    // (or naming no declared input report) reaches nobody.
+    void pushReport(const std::vector<uint8_t>& report) override;
+    // Reports waiting in the fullest open file.
+    std::size_t pendingReports() const override;
+    // Open files of the node (each open() makes one; a close ends it).
+    std::size_t openFiles() const;
+    // Waits up to `timeout` until some process has opened the node (ever
+    // since the plug); true once it has.
+    bool waitUntilOpened(std::chrono::milliseconds timeout) const override;
+
+    struct Impl;
+    explicit EmulatedScreen(std::unique_ptr<Impl> impl);
+
+private:
+    friend class Testbed;
+    std::unique_ptr<Impl> impl_;
+};
 
 // A umockdev testbed holding emulated screens as real USB hidraw devices:
 // libudev enumerates them, open/ioctl/poll/read reach the screen model, and
 // the netlink monitor sees their uevents. The process must run under
 // libumockdev-preload (see preload.h), and the testbed must exist before the
 // code under test makes its first udev call.
-class Testbed {
+class Testbed : public Presentation {
 public:
     Testbed();
-    ~Testbed();
+    ~Testbed() override;
     Testbed(const Testbed&) = delete;
     Testbed& operator=(const Testbed&) = delete;
 
@@ -32,13 +68,14 @@ public:
     // every plug makes a new HID instance, so a screen re-plugged on its
     // port gets its node name back under a new sysfs path. Throws when the
     // identity cannot be a USB device (see kUsbStringUnits).
-    EmulatedScreen& plug(const ScreenIdentity& identity = {}, unsigned port = 0);
+    EmulatedScreen& plug(const ScreenIdentity& identity, unsigned port);
+    EmulatedScreen& plug(const ScreenIdentity& identity = {}) override { return plug(identity, 0); }
     // The kernel's view of a disconnect: open descriptors hang up (poll()
     // sees POLLHUP|POLLERR, read() EIO once the queue is empty, ioctl() and
     // write() ENODEV), "unbind" and "remove" uevents go out in the kernel's
     // order, the sysfs tree goes and a new open() fails with ENOENT. The
     // object stays valid until the testbed ends: clients may still hold it.
-    void unplug(EmulatedScreen& screen);
+    void unplug(PresentedScreen& screen) override;
 
     // Sends one uevent for an existing device (e.g. "change").
     void uevent(const std::string& syspath, const std::string& action);
@@ -58,44 +95,5 @@ private:
 constexpr std::size_t kUsbStringUnits = 126;
 // UTF-16 code units of a UTF-8 text (bytes that are not UTF-8 count one each).
 std::size_t utf16Units(const std::string& text);
-
-class EmulatedScreen {
-public:
-    ~EmulatedScreen();
-    EmulatedScreen(const EmulatedScreen&) = delete;
-    EmulatedScreen& operator=(const EmulatedScreen&) = delete;
-
-    ScreenModel& model();
-    const std::string& syspath() const;  // of the hidraw device, "/sys/devices/..."
-    const std::string& devnode() const;  // "/dev/hidrawN"
-    // usb_device, usb interface, hid device, hidraw: top-down.
-    std::vector<std::string> chainSyspaths() const;
-    // Every device of the screen in the order of its "add" uevents, and in
-    // the order of its "remove" uevents.
-    std::vector<std::string> addOrder() const;
-    std::vector<std::string> removeOrder() const;
-    bool plugged() const;
-
-    // One transfer from the screen's interrupt endpoint, as the kernel
-    // passes it on: each open file of the node gets it whole as one read()
-    // (one report, or several sent back to back); a file whose queue is
-    // full drops it, and a transfer shorter than the first report it names
-    // (or naming no declared input report) reaches nobody.
-    void pushReport(const std::vector<uint8_t>& report);
-    // Reports waiting in the fullest open file.
-    std::size_t pendingReports() const;
-    // Open files of the node (each open() makes one; a close ends it).
-    std::size_t openFiles() const;
-    // Waits up to `timeout` until some process has opened the node (ever
-    // since the plug); true once it has.
-    bool waitUntilOpened(std::chrono::milliseconds timeout) const;
-
-    struct Impl;
-    explicit EmulatedScreen(std::unique_ptr<Impl> impl);
-
-private:
-    friend class Testbed;
-    std::unique_ptr<Impl> impl_;
-};
 
 }  // namespace tsdemu

@@ -72,8 +72,8 @@ void forwardSignals() {
 // given already starts with the runner (qemu-user and the target's loader).
 // The preload in the program's process reaches the screens through the
 // testbed directory this process made (UMOCKDEV_DIR, already exported).
-pid_t startProgram(char** program) {
-    const std::string preload = umockdevPreloadList();
+pid_t startProgram(char** program, bool preload) {
+    const std::string preloads = preload ? umockdevPreloadList() : std::string();
     // Listed before the fork: the child may only make async-signal-safe calls.
     std::vector<int> foreign;
     for (int fd : openDescriptors()) {
@@ -89,7 +89,7 @@ pid_t startProgram(char** program) {
     // hanging up; every descriptor of the emulator's is close-on-exec, and
     // this catches any a library opened otherwise.
     for (int fd : foreign) ::close(fd);
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    if (preload) ::setenv("LD_PRELOAD", preloads.c_str(), 1);
     ::execvp(program[0], program);
     const int error = errno;
     std::fprintf(stderr, "tsd-emulate: cannot run %s: %s\n", program[0], std::strerror(error));

@@ -17,8 +17,9 @@ void noteInheritedDescriptors();
 // before the program exists is passed on once it does.
 void forwardSignals();
 
-// Starts `program` (argv style) under umockdev's preload; -1 when fork fails.
-pid_t startProgram(char** program);
+// Starts `program` (argv style), under umockdev's preload when `preload`
+// (screens on USB/IP are the kernel's own); -1 when fork fails.
+pid_t startProgram(char** program, bool preload);
 
 // Waits for the program to end; its wait status.
 int waitForProgram(pid_t child);

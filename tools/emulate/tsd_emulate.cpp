@@ -26,6 +26,7 @@
 #include "exit_status.h"
 #include "options.h"
 #include "preload.h"
+#include "presentation.h"
 #include "program_runner.h"
 #include "recording.h"
 #include "screen_set.h"
@@ -48,6 +49,7 @@ struct Options {
     tsdemu::ScreenSetup setup;
     std::vector<std::string> serials;
     bool touch = false;
+    bool usbip = false;  // on the kernel's USB/IP host controller, not in umockdev
     double rateHz = 100.0;
     std::string control;
     std::string taps;
@@ -72,7 +74,9 @@ constexpr const char* kUsage =
     "                        written to it\n"
     "  --taps FILE           carry out the control commands of FILE\n"
     "  --replay FILE         emulate the screen of a recording (tsdctl record) and\n"
-    "                        play its reports once PROGRAM opens it\n"
+    "                        play its reports once PROGRAM holds it open\n"
+    "  --usbip               present the screens to the kernel itself, as USB devices\n"
+    "                        on its USB/IP host controller (root, vhci-hcd)\n"
     "  -h, --help            show this help\n"
     "  --version             show the version\n"
     "\n"
@@ -83,7 +87,7 @@ constexpr const char* kUsage =
 const std::vector<tsdtool::OptionSpec> kSpecs = {
     {"screens", 0, true}, {"serial", 0, true},  {"vendor", 0, true},  {"product", 0, true},
     {"range", 0, true},   {"warp", 0, true},    {"touch", 0, false},  {"rate", 0, true},
-    {"control", 0, true}, {"taps", 0, true},    {"replay", 0, true},
+    {"control", 0, true}, {"taps", 0, true},    {"replay", 0, true},  {"usbip", 0, false},
 };
 
 [[noreturn]] void badValue(const char* option, const std::string& value, const char* takes) {
@@ -140,6 +144,7 @@ Options parse(const tsdtool::Options& given) {
     takeSerials(given, options);
     takeScreenShape(given, options);
     options.touch = given.has("touch");
+    options.usbip = given.has("usbip");
     if (const auto text = given.value("rate")) {
         const auto rate = tsdtool::parseNumber(*text);
         if (!rate || *rate < kMinRateHz || *rate > kMaxRateHz) {
@@ -197,11 +202,17 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
 void replay(tsdemu::ScreenSet& screens, const tsdemu::TouchScript& script) {
     constexpr auto kSteadyOpen = std::chrono::milliseconds(200);
     constexpr auto kLook = std::chrono::milliseconds(20);
-    tsdemu::EmulatedScreen& screen = *screens.screen(0);
+    tsdemu::PresentedScreen& presented = *screens.screen(0);
+    const auto* emulated = dynamic_cast<const tsdemu::EmulatedScreen*>(&presented);
+    // A kernel node's opens are the kernel's to count: there, the first open.
+    if (emulated == nullptr) {
+        while (!screens.stopped() && !presented.waitUntilOpened(kLook * 2)) {
+        }
+    }
     auto openSince = std::chrono::steady_clock::time_point::max();
-    while (!screens.stopped()) {
+    while (emulated != nullptr && !screens.stopped()) {
         const auto now = std::chrono::steady_clock::now();
-        if (screen.openFiles() == 0) {
+        if (emulated->openFiles() == 0) {
             openSince = std::chrono::steady_clock::time_point::max();
         } else if (openSince == std::chrono::steady_clock::time_point::max()) {
             openSince = now;
@@ -211,15 +222,16 @@ void replay(tsdemu::ScreenSet& screens, const tsdemu::TouchScript& script) {
         std::this_thread::sleep_for(kLook);
     }
     if (screens.stopped()) return;
-    tsdemu::TouchScriptPlayer player(screen, script);
-    while (!screens.stopped() && player.pushed() < script.size() && screen.plugged()) {
+    tsdemu::TouchScriptPlayer player(presented, script);
+    while (!screens.stopped() && player.pushed() < script.size() && presented.plugged()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
 
 int run(const Options& options) {
-    tsdemu::Testbed testbed;
-    tsdemu::ScreenSet screens(testbed);
+    const std::unique_ptr<tsdemu::Presentation> presentation = tsdemu::makePresentation(
+        options.usbip ? tsdemu::PresentationKind::Usbip : tsdemu::PresentationKind::Umockdev);
+    tsdemu::ScreenSet screens(*presentation);
     tsdemu::TouchScript recorded;
     if (!options.replay.empty()) {
         tsdemu::Recording recording = readRecordingFile(options.replay);
@@ -237,7 +249,7 @@ int run(const Options& options) {
     std::vector<char*> argv;
     for (const std::string& word : options.program) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
-    const pid_t child = tsdemu::startProgram(argv.data());
+    const pid_t child = tsdemu::startProgram(argv.data(), !options.usbip);
     if (child < 0) throw std::runtime_error("cannot start a process");
     std::unique_ptr<tsdemu::ControlScript> script;
     if (!taps.empty()) {
@@ -263,7 +275,7 @@ int emulate(int argc, char** argv) {
     const Options options = parse(given);
     // The testbed announces a removal through libudev, which must see the
     // emulated /sys as the program does.
-    tsdemu::ensureUmockdevPreload(argv);
+    if (!options.usbip) tsdemu::ensureUmockdevPreload(argv);
     tsdemu::forwardSignals();
     return run(options);
 }
