@@ -100,8 +100,25 @@ void pointNodeAt(ScreenImpl& screen, const NodeFile& file) {
 // An open() has taken the PTY the link led to: from that moment it is an
 // open file that gets every report, and the link moves on to a fresh PTY.
 // umockdev tells of the new client only later, so every push looks first.
+// A file nobody holds any more is closed, whether or not umockdev has told
+// of its client leaving (it may not until the process ends); one that was
+// never claimed must not hand old reports to a later reader.
+void forgetClosedFiles(ScreenImpl& screen) {
+    const auto closed = [](const std::shared_ptr<NodeFile>& file) { return !file->held(); };
+    screen.files.erase(std::remove_if(screen.files.begin(), screen.files.end(), closed),
+                       screen.files.end());
+    screen.unclaimed.erase(
+        std::remove_if(screen.unclaimed.begin(), screen.unclaimed.end(), closed),
+        screen.unclaimed.end());
+    for (auto it = screen.clients.begin(); it != screen.clients.end();) {
+        it = closed(it->second) ? screen.clients.erase(it) : std::next(it);
+    }
+}
+
 void takeOpenedFile(ScreenImpl& screen) {
-    if (screen.gone || screen.next == nullptr || !screen.next->held()) return;
+    if (screen.gone) return;
+    forgetClosedFiles(screen);
+    if (screen.next == nullptr || !screen.next->held()) return;
     std::shared_ptr<NodeFile> file = std::move(screen.next);
     screen.files.push_back(file);
     screen.unclaimed.push_back(file);
