@@ -26,6 +26,13 @@ if [ -z "$emulate" ] || [ -z "$probe" ] || [ -z "$man" ] || { [ -z "$expect" ] &
     exit 2
 fi
 
+# The umockdev presentation needs PTYs; a bare VM's fresh /dev has no devpts.
+if [ -n "${TSD_VM:-}" ] && ! [ -e /dev/pts/ptmx ]; then
+    mkdir -p /dev/pts
+    mount -t devpts -o ptmxmode=0666,newinstance devpts /dev/pts
+    [ -e /dev/ptmx ] || ln -s pts/ptmx /dev/ptmx
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -45,6 +52,8 @@ run umockdev
 if [ -n "$kernel" ]; then
     run kernel --usbip
     expect=$work/kernel
+    echo "probe-compare.sh: the kernel's observations:"
+    sed 's/^/  /' "$work/kernel"
 fi
 
 # The names of the probe lines tsd-emulate(1) lists as differing.

@@ -15,6 +15,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -144,11 +145,15 @@ std::string hidInstance(udev* context, const std::string& node) {
     return sysname.substr(sysname.rfind('.') + 1);
 }
 
-// Events of the screen's subsystems, as "action subsystem[/devtype]", over
-// `quietMs` after the last one.
-std::vector<std::string> events(udev_monitor* monitor, int quietMs) {
+// Events of the screen's subsystems, as "action subsystem[/devtype]": up to
+// `last` (udevd may be slow to pass them on), then any that follow closely.
+std::vector<std::string> events(udev_monitor* monitor, const std::string& last) {
+    constexpr int kEventWaitMs = 15000;
     std::vector<std::string> seen;
-    while (pollFor(udev_monitor_get_fd(monitor), quietMs) & POLLIN) {
+    const auto timeout = [&] {
+        return std::find(seen.begin(), seen.end(), last) == seen.end() ? kEventWaitMs : kQuietMs;
+    };
+    while (pollFor(udev_monitor_get_fd(monitor), timeout()) & POLLIN) {
         udev_device* device = udev_monitor_receive_device(monitor);
         if (device == nullptr) continue;
         const char* subsystem = udev_device_get_subsystem(device);
@@ -251,7 +256,7 @@ void probeUnplug(udev* context, udev_monitor* monitor, const std::string& node) 
     hidraw_devinfo info{};
     observe("unplug, ioctl", ::ioctl(fd, HIDIOCGRAWINFO, &info) < 0 ? errnoName(errno) : "ok");
     observe("unplug, write", ::write(fd, buffer, 3) < 0 ? errnoName(errno) : "ok");
-    observe("unplug, events", joined(events(monitor, kSettleMs / 3)));
+    observe("unplug, events", joined(events(monitor, "remove usb/usb_device")));
     const int again = openNode(node);
     observe("unplug, reopen", again < 0 ? errnoName(errno) : "ok");
     if (again >= 0) ::close(again);
@@ -259,7 +264,7 @@ void probeUnplug(udev* context, udev_monitor* monitor, const std::string& node) 
 
     control("plug 0");
     const std::string back = waitForNode(context);
-    observe("plug, events", joined(events(monitor, kSettleMs / 3)));
+    observe("plug, events", joined(events(monitor, "bind usb/usb_device")));
     observe("plug, same node", back == node ? "yes" : "no (" + back + ")");
     observe("plug, new hid instance",
             !back.empty() && hidInstance(context, back) != instance ? "yes" : "no");
