@@ -22,6 +22,8 @@ namespace {
 constexpr int kCannotRun = 126;
 constexpr int kNotFound = 127;
 
+constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
+
 volatile sig_atomic_t gChild = 0;
 volatile sig_atomic_t gPendingSignal = 0;
 std::set<int> gInherited;
@@ -65,7 +67,7 @@ void forwardSignals() {
     struct sigaction action {};
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    for (int signal : kForwarded) ::sigaction(signal, &action, nullptr);
 }
 
 // The one place the program is started; on a board target the command
@@ -79,12 +81,22 @@ pid_t startProgram(char** program, bool preload) {
     for (int fd : openDescriptors()) {
         if (fd > 2 && gInherited.count(fd) == 0) foreign.push_back(fd);
     }
+    // Held back across the fork: the child has our handlers until it resets
+    // them, and one that ran in it would swallow the signal.
+    sigset_t stops;
+    sigset_t previous;
+    sigemptyset(&stops);
+    for (int signal : kForwarded) sigaddset(&stops, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stops, &previous);
     const pid_t child = ::fork();
     if (child != 0) {
         if (child > 0) gChild = child;
         if (child > 0 && gPendingSignal != 0) ::kill(child, gPendingSignal);
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         return child;
     }
+    for (int signal : kForwarded) ::signal(signal, SIG_DFL);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     // A device end left open in the program would keep its line from ever
     // hanging up; every descriptor of the emulator's is close-on-exec, and
     // this catches any a library opened otherwise.
