@@ -111,7 +111,7 @@ void UsbipDevice::setResponsive(bool responsive) {
 }
 
 void UsbipDevice::serve() {
-    pthread_setname_np(pthread_self(), "tsd-usbip");
+    pthread_setname_np(pthread_self(), "emu-usbip");  // not tsd-*: the library's threads are counted by that name
     while (step()) {
     }
     endLink();
