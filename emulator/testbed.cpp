@@ -136,6 +136,8 @@ void takeOpenedFile(ScreenImpl& screen) {
 // client's first request before it tells of the connection, so whichever
 // comes first binds the client.
 NodeFile* fileOf(ScreenImpl& screen, UMockdevIoctlClient* client) {
+    // First, since a new client may live where a closed one did.
+    forgetClosedFiles(screen);
     const auto found = screen.clients.find(client);
     if (found != screen.clients.end()) return found->second.get();
     takeOpenedFile(screen);
