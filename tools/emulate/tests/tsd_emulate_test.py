@@ -84,10 +84,9 @@ def plug_burst(args, work):
                f"{args.tsdctl} list --json")
     watcher = subprocess.Popen([args.emulate, "--control", fifo, "--", "sh", "-c", program],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    deadline = time.monotonic() + 30
-    while not os.path.exists(fifo) and time.monotonic() < deadline:
-        time.sleep(0.05)
-    time.sleep(1)  # until the watcher listens
+    for _ in range(5):  # until the watcher listens
+        if "watching" in watcher.stderr.readline():
+            break
     with open(fifo, "w") as control:
         control.write("unplug 0\nplug 0\n" * 20)
     out, err = watcher.communicate(timeout=120)
@@ -97,11 +96,8 @@ def plug_burst(args, work):
 
 def crlf_recording(args, work):
     recording = os.path.join(work, "screen.rec")
-    taps = os.path.join(work, "taps")
-    with open(taps, "w") as out:
-        out.write("wait 1500\ntouch 0 1 300 400\nlift 0 1\n")
-    recorded = emulate(args, "--taps", taps, "--", args.tsdctl, "record", "--count", "4",
-                       recording)
+    recorded = emulate(args, "--touch", "--range", "300,300.5,400,400.5", "--", args.tsdctl,
+                       "record", "--count", "4", recording)
     with open(recording, "rb") as original:
         text = original.read()
     crlf = os.path.join(work, "crlf.rec")
