@@ -7,4 +7,10 @@ file(GLOB TSD_SCREEN_MODEL_SOURCES CONFIGURE_DEPENDS
      ${PROJECT_SOURCE_DIR}/emulator/calibration_*.cpp
      ${PROJECT_SOURCE_DIR}/emulator/controller_parameters.cpp
      ${PROJECT_SOURCE_DIR}/emulator/sensor*.cpp
-     ${PROJECT_SOURCE_DIR}/emulator/input_reports.cpp)
+     ${PROJECT_SOURCE_DIR}/emulator/input_reports.cpp
+     # The screen as a USB device over USB/IP: plain sockets, no kernel needed
+     # to play it against the unit tests.
+     ${PROJECT_SOURCE_DIR}/emulator/screen_identity.cpp
+     ${PROJECT_SOURCE_DIR}/emulator/usbip_wire.cpp
+     ${PROJECT_SOURCE_DIR}/emulator/usbip_device.cpp
+     ${PROJECT_SOURCE_DIR}/emulator/usb_*.cpp)

@@ -14,14 +14,19 @@
 #include "control_command.h"
 
 namespace tsdemu {
+namespace {
+
+constexpr std::size_t kLongestLine = 4096;
+
+}  // namespace
 
 void runControlLine(ScreenSet& screens, const std::string& line, const std::string& where) {
     const ControlLine parsed = parseControlLine(line);
     std::string error = parsed.error;
     if (parsed.command) error = screens.run(*parsed.command);
     if (!error.empty()) {
-        std::fprintf(stderr, "tsd-emulate: %s: %s: ignored \"%s\"\n", where.c_str(), error.c_str(),
-                     line.c_str());
+        std::fprintf(stderr, "tsd-emulate: %s: %s: ignored %s\n", where.c_str(), error.c_str(),
+                     excerpt(line).c_str());
     }
 }
 
@@ -52,6 +57,7 @@ ControlChannel::~ControlChannel() {
 
 void ControlChannel::serve() {
     std::string pending;
+    bool overlong = false;  // the line being read is dropped
     unsigned lineNumber = 0;
     for (;;) {
         pollfd entries[2] = {{fifo_, POLLIN, 0}, {wake_, POLLIN, 0}};
@@ -65,9 +71,20 @@ void ControlChannel::serve() {
         if (n <= 0) continue;
         pending.append(buffer, static_cast<std::size_t>(n));
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            runControlLine(screens_, pending.substr(0, end),
-                           path_ + ":" + std::to_string(++lineNumber));
+            const std::string where = path_ + ":" + std::to_string(++lineNumber);
+            if (overlong) {
+                std::fprintf(stderr, "tsd-emulate: %s: a line of more than %zu bytes: ignored\n",
+                             where.c_str(), kLongestLine);
+            } else {
+                runControlLine(screens_, pending.substr(0, end), where);
+            }
+            overlong = false;
             pending.erase(0, end + 1);
+        }
+        // No command is this long: keep memory bounded until its end comes.
+        if (pending.size() > kLongestLine) {
+            overlong = true;
+            pending.clear();
         }
     }
 }

@@ -31,9 +31,33 @@ constexpr Shape kShapes[] = {
     {"unplug", ControlVerb::Unplug, 1, false, "unplug N"},
     {"plug", ControlVerb::Plug, 1, false, "plug N"},
     {"wait", ControlVerb::Wait, 1, false, "wait MS"},
+    {"report", ControlVerb::Report, 2, false, "report N HEX"},
 };
 
+// The interrupt endpoint's largest transfer at full speed.
+constexpr std::size_t kLongestTransfer = 64;
+
+std::optional<std::vector<uint8_t>> transferBytes(const std::string& hex) {
+    if (hex.empty() || hex.size() % 2 != 0 || hex.size() > 2 * kLongestTransfer) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        unsigned value = 0;
+        for (char c : hex.substr(i, 2)) {
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            if (digit < 0) return std::nullopt;
+            value = value * 16 + static_cast<unsigned>(digit);
+        }
+        bytes.push_back(static_cast<uint8_t>(value));
+    }
+    return bytes;
+}
+
 ControlLine failure(const std::string& error) { return {std::nullopt, error}; }
+
+constexpr std::size_t kExcerptLength = 40;
 
 // `args` holds the arguments after the screen number.
 bool fillArguments(ControlCommand& command, const std::vector<std::string>& args) {
@@ -60,6 +84,11 @@ bool fillArguments(ControlCommand& command, const std::vector<std::string>& args
             command.value = *key;
             command.state = static_cast<uint8_t>(*state);
             return true;
+        }
+        case ControlVerb::Report: {
+            auto bytes = transferBytes(args[0]);
+            if (bytes) command.bytes = std::move(*bytes);
+            return bytes.has_value();
         }
         default:
             return true;
@@ -91,7 +120,7 @@ ControlLine parseControlLine(const std::string& line) {
         }
         if (!shortForm) {
             const auto screen = wholeNumber(args[0], 255);
-            if (!screen) return failure("bad screen number \"" + args[0] + "\"");
+            if (!screen) return failure("bad screen number " + excerpt(args[0]));
             command.screen = *screen;
             args.erase(args.begin());
         }
@@ -100,7 +129,13 @@ ControlLine parseControlLine(const std::string& line) {
         }
         return {command, {}};
     }
-    return failure("unknown command \"" + tokens[0] + "\"");
+    return failure("unknown command " + excerpt(tokens[0]));
+}
+
+
+std::string excerpt(const std::string& text) {
+    if (text.size() <= kExcerptLength) return "\"" + text + "\"";
+    return "\"" + text.substr(0, kExcerptLength) + "\"...";
 }
 
 }  // namespace tsdemu

@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The line commands that drive emulated screens while a program runs
 // (tsd-emulate's --control FIFO and --taps file). Pure parsing.
 namespace tsdemu {
 
-enum class ControlVerb : uint8_t { Touch, Lift, Key, Unplug, Plug, Wait };
+enum class ControlVerb : uint8_t { Touch, Lift, Key, Unplug, Plug, Wait, Report };
 
 struct ControlCommand {
     ControlVerb verb = ControlVerb::Wait;
@@ -17,6 +18,7 @@ struct ControlCommand {
     uint8_t state = 0;    // key: 0 released, 1 pressed
     double x = 0.0;       // touch: true position in the screen's own units
     double y = 0.0;
+    std::vector<uint8_t> bytes;  // report: one transfer, as the screen sends it
 };
 
 // One parsed line: a command, nothing (blank or "# comment"), or an error
@@ -27,5 +29,9 @@ struct ControlLine {
 };
 
 ControlLine parseControlLine(const std::string& line);
+
+// A text as an error message quotes it: in quotes, cut to a short prefix
+// (a line may be megabytes long), with "..." when cut.
+std::string excerpt(const std::string& text);
 
 }  // namespace tsdemu

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "control_command.h"
+
 namespace tsdemu {
 namespace {
 
@@ -81,23 +83,30 @@ bool take(Recording& recording, const std::string& key, const std::string& value
     return false;
 }
 
+// A recording passed through a Windows editor or mail ends its lines in CR LF.
+bool nextLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
 }  // namespace
 
 std::optional<Recording> readRecording(std::istream& in, std::string& error) {
     std::string line;
-    if (!std::getline(in, line) || line != "tsd-record 1") {
+    if (!nextLine(in, line) || line != "tsd-record 1") {
         error = "line 1: not a recording (expected \"tsd-record 1\")";
         return std::nullopt;
     }
     Recording recording;
     recording.setup.identity.serial.reset();
-    for (unsigned number = 2; std::getline(in, line); ++number) {
+    for (unsigned number = 2; nextLine(in, line); ++number) {
         if (line.empty() || line[0] == '#') continue;
         const std::size_t space = line.find(' ');
         const std::string key = line.substr(0, space);
         const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
         if (!take(recording, key, value)) {
-            error = "line " + std::to_string(number) + ": bad \"" + key + "\" line";
+            error = "line " + std::to_string(number) + ": bad " + excerpt(key) + " line";
             return std::nullopt;
         }
     }

@@ -3,20 +3,31 @@
 #include <cstdio>
 
 #include "input_reports.h"
+#include "testbed.h"
 
 namespace tsdemu {
 
 namespace {
 
-void pushBoth(EmulatedScreen& screen, const SensorReports& reports) {
+void pushBoth(PresentedScreen& screen, const SensorReports& reports) {
     screen.pushReport(reports.touch);
     screen.pushReport(reports.raw);
 }
 
+// A screen keeps its port, as a cable stays in its socket: screen N is on
+// port N + 1 wherever the presentation lets us choose.
+PresentedScreen& plugOnPort(Presentation& presentation, const ScreenIdentity& identity,
+                            unsigned number) {
+    if (auto* testbed = dynamic_cast<Testbed*>(&presentation)) {
+        return testbed->plug(identity, number + 1);
+    }
+    return presentation.plug(identity);
+}
+
 }  // namespace
 
-EmulatedScreen& ScreenSet::plugSlot(Slot& slot, unsigned number) {
-    EmulatedScreen& screen = testbed_.plug(slot.setup.identity);
+PresentedScreen& ScreenSet::plugSlot(Slot& slot, unsigned number) {
+    PresentedScreen& screen = plugOnPort(presentation_, slot.setup.identity, number);
     if (slot.setup.range) screen.model().setCoordinateRange(*slot.setup.range);
     if (slot.setup.warp) screen.model().setSensorWarp(*slot.setup.warp);
     slot.screen = &screen;
@@ -34,14 +45,14 @@ unsigned ScreenSet::add(const ScreenSetup& setup) {
     return number;
 }
 
-EmulatedScreen* ScreenSet::screen(unsigned number) {
+PresentedScreen* ScreenSet::screen(unsigned number) {
     std::lock_guard<std::mutex> lock(mutex_);
     return number < slots_.size() ? slots_[number].screen : nullptr;
 }
 
-std::vector<EmulatedScreen*> ScreenSet::plugged() {
+std::vector<PresentedScreen*> ScreenSet::plugged() {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<EmulatedScreen*> screens;
+    std::vector<PresentedScreen*> screens;
     for (const Slot& slot : slots_) {
         if (slot.screen != nullptr) screens.push_back(slot.screen);
     }
@@ -66,6 +77,11 @@ void ScreenSet::stop() {
     stopped_.notify_all();
 }
 
+bool ScreenSet::stopped() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+}
+
 std::string ScreenSet::carryOut(const ControlCommand& command) {
     const std::string name = "screen " + std::to_string(command.screen);
     if (command.verb == ControlVerb::Plug && command.screen == slots_.size()) {
@@ -88,8 +104,11 @@ std::string ScreenSet::carryOut(const ControlCommand& command) {
             slot.screen->pushReport(
                 virtualKeyReport(static_cast<uint8_t>(command.value), command.state));
             return {};
+        case ControlVerb::Report:
+            slot.screen->pushReport(command.bytes);
+            return {};
         case ControlVerb::Unplug:
-            testbed_.unplug(*slot.screen);
+            presentation_.unplug(*slot.screen);
             slot.screen = nullptr;
             return {};
         default:

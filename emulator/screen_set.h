@@ -10,7 +10,7 @@
 
 #include "control_command.h"
 #include "sensor.h"
-#include "testbed.h"
+#include "presentation.h"
 
 namespace tsdemu {
 
@@ -28,32 +28,33 @@ struct ScreenSetup {
 // yields a touch and a raw-touch report as the screen makes them.
 class ScreenSet {
 public:
-    explicit ScreenSet(Testbed& testbed) : testbed_(testbed) {}
+    explicit ScreenSet(Presentation& presentation) : presentation_(presentation) {}
 
     // Plugs a new screen; answers its number.
     unsigned add(const ScreenSetup& setup);
-    EmulatedScreen* screen(unsigned number);
-    std::vector<EmulatedScreen*> plugged();
+    PresentedScreen* screen(unsigned number);
+    std::vector<PresentedScreen*> plugged();
 
     // Carries out one command; an empty answer on success, else what went
     // wrong. Wait sleeps without holding up other callers and ends early
     // once stop() is called.
     std::string run(const ControlCommand& command);
     void stop();
+    bool stopped();
 
 private:
     struct Slot {
         ScreenSetup setup;
-        EmulatedScreen* screen = nullptr;
+        PresentedScreen* screen = nullptr;
         std::map<unsigned, SensorPosition> contacts;  // down contacts by id
     };
 
-    EmulatedScreen& plugSlot(Slot& slot, unsigned number);
+    PresentedScreen& plugSlot(Slot& slot, unsigned number);
     std::string carryOut(const ControlCommand& command);
     std::string touch(Slot& slot, const ControlCommand& command);
     std::string lift(Slot& slot, const ControlCommand& command);
 
-    Testbed& testbed_;
+    Presentation& presentation_;
     std::mutex mutex_;
     std::condition_variable stopped_;
     std::vector<Slot> slots_;  // guarded by mutex_

@@ -1,24 +1,26 @@
 #include "testbed.h"
 
-#include <fcntl.h>
 #include <linux/hidraw.h>
 #include <linux/input.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
-#include <termios.h>
 #include <umockdev.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
+#include <set>
 #include <stdexcept>
+
+#include "node_file.h"
+#include "report_sizes.h"
+#include "screen_sysfs.h"
+#include "uevent_broadcaster.h"
 
 namespace tsdemu {
 namespace {
@@ -31,107 +33,212 @@ std::mutex gLock;
 // Signalled, under gLock, when a node is opened.
 std::condition_variable gOpened;
 
-constexpr unsigned kHidrawMajor = 242;
-
-// The kernel keeps at most this many unread reports per hidraw reader
-// (HIDRAW_BUFFER_SIZE). Bounding the queue also bounds the tokens in the
-// PTY, whose buffer would otherwise fill and block the writer with gLock
-// held, freezing every emulated screen.
-constexpr std::size_t kUnreadReportLimit = 64;
-
-std::string format(const char* pattern, unsigned a, unsigned b = 0, unsigned c = 0,
-                   unsigned d = 0) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, pattern, a, b, c, d);
-    return buffer;
-}
-
 [[noreturn]] void fail(const std::string& what, GError* error) {
     std::string message = what + ": " + (error != nullptr ? error->message : "failed");
     if (error != nullptr) g_error_free(error);
     throw std::runtime_error(message);
 }
 
-void writeAll(int fd, const void* data, std::size_t length) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    while (length > 0) {
-        const ssize_t n = ::write(fd, bytes, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        bytes += n;
-        length -= static_cast<std::size_t>(n);
-    }
-}
+// Drivers the kernel binds along the chain, for the bind and unbind events.
+constexpr const char* kHidDriver = "hid-generic";
+constexpr const char* kInterfaceDriverUsb = "usbhid";
+constexpr const char* kInterfaceDriverI2c = "i2c_hid_acpi";
+constexpr const char* kUsbDeviceDriver = "usb";
 
 }  // namespace
 
 struct EmulatedScreen::Impl {
-    explicit Impl(const ScreenIdentity& identity) : model(identity) {}
+    Impl(const ScreenIdentity& identity, const ScreenPlacement& at)
+        : model(identity),
+          placement(at),
+          paths(screenPaths(identity, at)),
+          reportSizes(inputReportSizes(model.reportDescriptor())) {}
 
     ScreenModel model;
+    const ScreenPlacement placement;
+    const ScreenPaths paths;
+    const std::map<uint8_t, std::size_t> reportSizes;
     UMockdevTestbed* testbed = nullptr;
     UMockdevIoctlBase* handler = nullptr;
     bool attached = false;
-    std::string devnode;
-    std::string usbPath, interfacePath, hidPath, hidrawPath;  // "/sys/devices/..."
-    int master = -1;  // device end of the node's PTY
-    int drain = -1;   // our own end on the PTY slave, to eat one token per report
+    std::string nodeLink;  // <testbed root>/dev/hidrawN
 
     // Guarded by gLock.
-    std::deque<std::vector<uint8_t>> reports;
+    std::unique_ptr<NodeFile> next;  // the PTY the node's link leads to
+    std::vector<std::shared_ptr<NodeFile>> files;  // open, in order of opening
+    std::deque<std::shared_ptr<NodeFile>> unclaimed;  // opened, its client not yet seen
+    std::map<UMockdevIoctlClient*, std::shared_ptr<NodeFile>> clients;
     bool gone = false;
     bool opened = false;
 };
 
 struct Testbed::Impl {
     UMockdevTestbed* testbed = nullptr;
-    unsigned nextIndex = 0;
+    std::string root;
+    std::unique_ptr<UeventBroadcaster> events;
     std::vector<std::unique_ptr<EmulatedScreen>> screens;
     std::vector<std::string> otherDevices;
+    unsigned hidInstances = 0;  // the kernel numbers HID devices from 1, never reusing one
+    unsigned devnums = 1;       // the root hub is device 1 on its bus
 };
 
 namespace {
 
 using ScreenImpl = EmulatedScreen::Impl;
 
-// hidraw hands out one report per read(); a PTY is a byte stream. Each queued
-// report puts one token byte in the PTY so that poll() reports it readable;
-// the read handler hands out the report and eats the token.
-void eatToken(ScreenImpl& screen) {
-    pollfd entry{screen.drain, POLLIN, 0};
-    uint8_t token;
-    // The kernel moves PTY input asynchronously: wait briefly for the token.
-    if (::poll(&entry, 1, 1000) > 0) (void)!::read(screen.drain, &token, 1);
+// The node leads to `file`'s PTY from now on; replaced in one step, so an
+// open() never finds the link missing.
+void pointNodeAt(ScreenImpl& screen, const NodeFile& file) {
+    const std::string temporary = screen.nodeLink + ".next";
+    ::unlink(temporary.c_str());
+    if (::symlink(file.path().c_str(), temporary.c_str()) != 0 ||
+        ::rename(temporary.c_str(), screen.nodeLink.c_str()) != 0) {
+        throw std::runtime_error("cannot link " + screen.nodeLink);
+    }
 }
 
+// An open() has taken the PTY the link led to: from that moment it is an
+// open file that gets every report, and the link moves on to a fresh PTY.
+// umockdev tells of the new client only later, so every push looks first.
+// A file nobody holds any more is closed, whether or not umockdev has told
+// of its client leaving (it may not until the process ends); one that was
+// never claimed must not hand old reports to a later reader.
+void forgetClosedFiles(ScreenImpl& screen) {
+    const auto closed = [](const std::shared_ptr<NodeFile>& file) { return !file->held(); };
+    screen.files.erase(std::remove_if(screen.files.begin(), screen.files.end(), closed),
+                       screen.files.end());
+    screen.unclaimed.erase(
+        std::remove_if(screen.unclaimed.begin(), screen.unclaimed.end(), closed),
+        screen.unclaimed.end());
+    for (auto it = screen.clients.begin(); it != screen.clients.end();) {
+        it = closed(it->second) ? screen.clients.erase(it) : std::next(it);
+    }
+}
+
+void takeOpenedFile(ScreenImpl& screen) {
+    if (screen.gone) return;
+    forgetClosedFiles(screen);
+    if (screen.next == nullptr || !screen.next->held()) return;
+    std::shared_ptr<NodeFile> file = std::move(screen.next);
+    screen.files.push_back(file);
+    screen.unclaimed.push_back(file);
+    try {
+        screen.next = std::make_unique<NodeFile>();
+        pointNodeAt(screen, *screen.next);
+    } catch (const std::exception&) {
+        screen.next.reset();  // later opens share the last file
+    }
+}
+
+// Clients reach the handler in the order they opened, so each takes the
+// oldest file nobody has claimed. Should two opens race past one link, the
+// second finds none left and shares the last file. umockdev may serve a
+// client's first request before it tells of the connection, so whichever
+// comes first binds the client.
+NodeFile* fileOf(ScreenImpl& screen, UMockdevIoctlClient* client) {
+    // First, since a new client may live where a closed one did.
+    forgetClosedFiles(screen);
+    const auto found = screen.clients.find(client);
+    if (found != screen.clients.end()) return found->second.get();
+    takeOpenedFile(screen);
+    std::shared_ptr<NodeFile> file;
+    if (!screen.unclaimed.empty()) {
+        file = screen.unclaimed.front();
+        screen.unclaimed.pop_front();
+    } else if (!screen.files.empty()) {
+        file = screen.files.back();
+    }
+    if (file == nullptr) return nullptr;
+    file->claim(client);
+    screen.clients[client] = file;
+    return file.get();
+}
+
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    auto& screen = *static_cast<ScreenImpl*>(user);
+    std::lock_guard<std::mutex> guard(gLock);
+    screen.opened = true;
+    gOpened.notify_all();
+    if (!screen.gone) fileOf(screen, client);
+}
+
+void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    auto& screen = *static_cast<ScreenImpl*>(user);
+    std::lock_guard<std::mutex> guard(gLock);
+    const auto found = screen.clients.find(client);
+    if (found == screen.clients.end()) return;
+    const std::shared_ptr<NodeFile> file = found->second;
+    screen.clients.erase(found);
+    // The last reader of a file closes it: its PTY goes.
+    if (file->release(client)) {
+        const auto listed = std::find(screen.files.begin(), screen.files.end(), file);
+        if (listed != screen.files.end()) screen.files.erase(listed);
+    }
+}
+
+void complete(UMockdevIoctlClient* client, long result) {
+    umockdev_ioctl_client_complete(client, result < 0 ? -1 : result,
+                                   result < 0 ? static_cast<int>(-result) : 0);
+}
+
+// An empty queue answers EAGAIN: the handler must not hold the worker, so
+// a blocking read() cannot wait here (see tsd-emulate(1)).
 gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
     auto& screen = *static_cast<ScreenImpl*>(user);
     std::lock_guard<std::mutex> guard(gLock);
-    if (screen.reports.empty()) {
-        umockdev_ioctl_client_complete(client, -1, screen.gone ? EIO : EAGAIN);
+    std::optional<std::vector<uint8_t>> transfer;
+    if (NodeFile* file = screen.gone ? nullptr : fileOf(screen, client)) {
+        transfer = file->pop(client);
+    } else if (const auto found = screen.clients.find(client); found != screen.clients.end()) {
+        transfer = found->second->pop(client);  // reports queued before the unplug
+    }
+    if (!transfer) {
+        complete(client, screen.gone ? -EIO : -EAGAIN);
         return TRUE;
     }
-    std::vector<uint8_t> report = std::move(screen.reports.front());
-    screen.reports.pop_front();
     // For read() the argument already is a local copy of the client's
-    // buffer (data_len == count), written back on complete().
+    // buffer (data_len == count), written back on complete(). A short
+    // buffer gets the report's start and loses the rest, as from hidraw.
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-    const std::size_t n = std::min(report.size(), static_cast<std::size_t>(arg->data_len));
-    std::memcpy(arg->data, report.data(), n);
-    if (!screen.gone) eatToken(screen);
-    umockdev_ioctl_client_complete(client, static_cast<glong>(n), 0);
+    const std::size_t n = std::min(transfer->size(), static_cast<std::size_t>(arg->data_len));
+    std::memcpy(arg->data, transfer->data(), n);
+    complete(client, static_cast<long>(n));
     return TRUE;
 }
 
-void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer user) {
+// The screen declares no output report, so the kernel's SET_REPORT
+// fallback meets a stall.
+gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    auto& screen = *static_cast<ScreenImpl*>(user);
     std::lock_guard<std::mutex> guard(gLock);
-    static_cast<ScreenImpl*>(user)->opened = true;
-    gOpened.notify_all();
+    if (!screen.gone) fileOf(screen, client);
+    const long count = static_cast<long>(umockdev_ioctl_client_get_arg(client)->data_len);
+    complete(client, screen.gone ? -ENODEV : count < 2 ? -EINVAL : -EPIPE);
+    return TRUE;
 }
 
 bool isFeatureRequest(gulong request, unsigned number) {
     return _IOC_TYPE(request) == 'H' && _IOC_NR(request) == number &&
            _IOC_DIR(request) == (_IOC_READ | _IOC_WRITE);
+}
+
+// HIDIOCGRAWNAME/PHYS/UNIQ copy the string with its NUL, cut to the
+// caller's length, and answer the length copied.
+long copyString(const std::string& text, uint8_t* data, std::size_t size) {
+    const std::size_t n = std::min(text.size() + 1, size);
+    std::memcpy(data, text.c_str(), n);
+    return static_cast<long>(n);
+}
+
+long answerNameRequest(const ScreenImpl& screen, gulong request, uint8_t* data, std::size_t size) {
+    const unsigned number = _IOC_NR(request);
+    const ScreenIdentity& identity = screen.model.identity();
+    if (number == _IOC_NR(HIDIOCGRAWNAME(0))) return copyString(hidName(identity), data, size);
+    if (number == _IOC_NR(HIDIOCGRAWPHYS(0))) {
+        return copyString(hidPhys(identity, screen.placement), data, size);
+    }
+    if (number == _IOC_NR(HIDIOCGRAWUNIQ(0))) return copyString(hidUniq(identity), data, size);
+    return -ENOTTY;
 }
 
 long answerIoctl(ScreenImpl& screen, gulong request, uint8_t* data, std::size_t size) {
@@ -164,6 +271,7 @@ long answerIoctl(ScreenImpl& screen, gulong request, uint8_t* data, std::size_t 
     if (isFeatureRequest(request, _IOC_NR(HIDIOCGFEATURE(0)))) {
         return screen.model.getFeature(data, size);
     }
+    if (_IOC_DIR(request) == _IOC_READ) return answerNameRequest(screen, request, data, size);
     return -ENOTTY;
 }
 
@@ -178,6 +286,7 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     long result = -ENOTTY;
     {
         std::lock_guard<std::mutex> guard(gLock);
+        if (!screen.gone) fileOf(screen, client);
         if (screen.gone) {
             result = -ENODEV;
         } else if (_IOC_TYPE(request) == 'H') {
@@ -195,42 +304,8 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
             }
         }
     }
-    umockdev_ioctl_client_complete(client, result < 0 ? -1 : result,
-                                   result < 0 ? static_cast<int>(-result) : 0);
+    complete(client, result);
     return TRUE;
-}
-
-void describeChain(ScreenImpl& screen, unsigned index) {
-    const ScreenIdentity& id = screen.model.identity();
-    if (id.usbAncestor) {
-        screen.usbPath = format("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%u", index + 1);
-        screen.interfacePath = screen.usbPath + format("/1-%u:1.0", index + 1);
-        screen.hidPath = screen.interfacePath + format("/0003:%04X:%04X.%04X", id.vendorId,
-                                                       id.productId, index + 1);
-    } else {
-        screen.usbPath.clear();
-        screen.interfacePath = format("/sys/devices/platform/i2c_designware.0/i2c-1/i2c-TSC%04u:00",
-                                      index);
-        screen.hidPath = screen.interfacePath + format("/0018:%04X:%04X.%04X", id.vendorId,
-                                                       id.productId, index + 1);
-    }
-    screen.hidrawPath = screen.hidPath + format("/hidraw/hidraw%u", index);
-    screen.devnode = format("/dev/hidraw%u", index);
-}
-
-std::string hexDescriptor(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    char pair[4];
-    for (uint8_t byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        text += pair;
-    }
-    return text;
-}
-
-bool isPlainAscii(const std::string& text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
 // The text format takes only UTF-8 text: other serial bytes (a screen's
@@ -239,81 +314,79 @@ void setBinarySerial(UMockdevTestbed* testbed, const ScreenImpl& screen) {
     const ScreenIdentity& id = screen.model.identity();
     if (!id.usbAncestor || !id.serial || isPlainAscii(*id.serial)) return;
     umockdev_testbed_set_attribute_binary(
-        testbed, screen.usbPath.c_str(), "serial",
+        testbed, screen.paths.usb.c_str(), "serial",
         reinterpret_cast<guint8*>(const_cast<char*>(id.serial->data())),
         static_cast<gint>(id.serial->size()));
 }
 
-// umockdev's text format: "P:" path below /sys, "E:" properties, "A:"
-// attributes, "H:" binary attributes in hex.
-std::string sysfsRecord(const ScreenImpl& screen, unsigned index) {
-    const ScreenIdentity& id = screen.model.identity();
-    std::string text;
-    if (id.usbAncestor) {
-        text += "P: " + screen.usbPath.substr(4) + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
-        text += format("A: idVendor=%04x\nA: idProduct=%04x\n", id.vendorId, id.productId);
-        text += format("A: busnum=1\nA: devnum=%u\n", index + 2);
-        text += "A: manufacturer=" + id.manufacturer + "\nA: product=" + id.product + "\n";
-        if (id.serial && isPlainAscii(*id.serial)) text += "A: serial=" + *id.serial + "\n";
-        text += "\nP: " + screen.interfacePath.substr(4) +
-                "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceClass=03\n\n";
-    } else {
-        text += "P: " + screen.interfacePath.substr(4) + "\nE: SUBSYSTEM=i2c\n\n";
-    }
-    text += "P: " + screen.hidPath.substr(4) + "\nE: SUBSYSTEM=hid\n";
-    text += format("E: HID_ID=%04X:%08X:%08X\n", id.usbAncestor ? 3U : 0x18U, id.vendorId,
-                   id.productId);
-    text += "E: HID_NAME=" + id.manufacturer + " " + id.product + "\n";
-    if (id.serial && isPlainAscii(*id.serial)) text += "E: HID_UNIQ=" + *id.serial + "\n";
-    text += "H: report_descriptor=" + hexDescriptor(screen.model.reportDescriptor()) + "\n\n";
-    // DEVNAME gives udev_device_get_devnode(), MAJOR/MINOR get_devnum().
-    text += "P: " + screen.hidrawPath.substr(4) + "\nE: SUBSYSTEM=hidraw\n";
-    text += format("E: DEVNAME=/dev/hidraw%u\nE: MAJOR=%u\nE: MINOR=%u\nA: dev=%u:", index,
-                   kHidrawMajor, index, kHidrawMajor);
-    text += format("%u\n", index);
-    return text;
-}
-
-// The node is our own PTY linked as <root>/dev/hidrawN: umockdev's own node
-// records are never forgotten, so a re-plug under the same name would abort.
+// The node is a link to a PTY of our own: umockdev's own node records are
+// never forgotten, so a re-plug under the same name would abort.
 void makeNode(UMockdevTestbed* testbed, ScreenImpl& screen) {
-    int slave = -1;
-    char name[64];
-    if (::openpty(&screen.master, &slave, name, nullptr, nullptr) < 0) {
-        throw std::runtime_error("openpty failed");
-    }
-    termios settings;
-    ::tcgetattr(slave, &settings);
-    ::cfmakeraw(&settings);  // binary-clean, no echo
-    ::tcsetattr(slave, TCSANOW, &settings);
-    screen.drain = slave;
-    ::fcntl(slave, F_SETFL, O_NONBLOCK);
     gchar* root = umockdev_testbed_get_root_dir(testbed);
     const std::string dir = std::string(root) + "/dev";
-    const std::string node = std::string(root) + screen.devnode;
+    screen.nodeLink = std::string(root) + screen.paths.devnode;
     g_free(root);
     g_mkdir_with_parents(dir.c_str(), 0755);
-    if (::symlink(name, node.c_str()) != 0) throw std::runtime_error("symlink " + node);
+    std::lock_guard<std::mutex> guard(gLock);
+    screen.next = std::make_unique<NodeFile>();
+    pointNodeAt(screen, *screen.next);
 }
 
 void attachHandler(UMockdevTestbed* testbed, ScreenImpl& screen) {
     screen.handler = umockdev_ioctl_base_new();
     g_signal_connect(screen.handler, "handle-ioctl", G_CALLBACK(onIoctl), &screen);
     g_signal_connect(screen.handler, "handle-read", G_CALLBACK(onRead), &screen);
+    g_signal_connect(screen.handler, "handle-write", G_CALLBACK(onWrite), &screen);
     g_signal_connect(screen.handler, "client-connected", G_CALLBACK(onConnected), &screen);
+    g_signal_connect(screen.handler, "client-vanished", G_CALLBACK(onVanished), &screen);
     GError* error = nullptr;
-    // Before the device exists: adding it sends "add", and a client that
-    // opens the node before the handler is attached would get ENOTTY forever.
-    if (!umockdev_testbed_attach_ioctl(testbed, screen.devnode.c_str(), screen.handler, &error)) {
-        fail("attach_ioctl " + screen.devnode, error);
+    // Before the device exists: a client that opens the node before the
+    // handler is attached would get ENOTTY forever.
+    if (!umockdev_testbed_attach_ioctl(testbed, screen.paths.devnode.c_str(), screen.handler,
+                                       &error)) {
+        fail("attach_ioctl " + screen.paths.devnode, error);
     }
     screen.attached = true;
 }
 
-std::vector<std::string> bottomUp(const ScreenImpl& screen) {
-    std::vector<std::string> paths = {screen.hidrawPath, screen.hidPath, screen.interfacePath};
-    if (!screen.usbPath.empty()) paths.push_back(screen.usbPath);
-    return paths;
+struct ChainEvent {
+    std::string path;
+    const char* driver;  // bound after the adds; nullptr: no driver
+};
+
+// Parents first, as the devices are added; hiddev comes before the hid
+// device as udev passes them on, and the binds follow once every probe
+// has returned, innermost first.
+std::vector<ChainEvent> addSequence(const ScreenImpl& screen) {
+    const ScreenPaths& p = screen.paths;
+    const bool usb = !p.usb.empty();
+    std::vector<ChainEvent> events;
+    if (usb) events.push_back({p.usb, kUsbDeviceDriver});
+    events.push_back({p.parent, usb ? kInterfaceDriverUsb : kInterfaceDriverI2c});
+    if (usb) events.push_back({p.hiddev, nullptr});
+    events.push_back({p.hid, kHidDriver});
+    events.push_back({p.hidraw, nullptr});
+    return events;
+}
+
+// Children go before their parents, the nodes first.
+std::vector<ChainEvent> removeSequence(const ScreenImpl& screen) {
+    const ScreenPaths& p = screen.paths;
+    std::vector<ChainEvent> events;
+    if (!p.usb.empty()) events.push_back({p.hiddev, nullptr});
+    events.push_back({p.hidraw, nullptr});
+    events.push_back({p.hid, kHidDriver});
+    events.push_back({p.parent, p.usb.empty() ? kInterfaceDriverI2c : kInterfaceDriverUsb});
+    if (!p.usb.empty()) events.push_back({p.usb, kUsbDeviceDriver});
+    return events;
+}
+
+void announcePlug(UeventBroadcaster& events, const ScreenImpl& screen) {
+    const std::vector<ChainEvent> sequence = addSequence(screen);
+    for (const ChainEvent& event : sequence) events.send(event.path, "add");
+    for (auto event = sequence.rbegin(); event != sequence.rend(); ++event) {
+        if (event->driver != nullptr) events.send(event->path, "bind", event->driver);
+    }
 }
 
 void releaseScreen(ScreenImpl& screen) {
@@ -324,17 +397,44 @@ void releaseScreen(ScreenImpl& screen) {
     if (screen.handler != nullptr) {
         g_signal_handlers_disconnect_by_data(screen.handler, &screen);
         if (screen.attached) {
-            umockdev_testbed_detach_ioctl(screen.testbed, screen.devnode.c_str(), nullptr);
+            umockdev_testbed_detach_ioctl(screen.testbed, screen.paths.devnode.c_str(), nullptr);
         }
         g_object_unref(screen.handler);
         screen.handler = nullptr;
     }
-    if (screen.drain >= 0) ::close(screen.drain);
-    if (screen.master >= 0) ::close(screen.master);
-    screen.drain = screen.master = -1;
+    std::lock_guard<std::mutex> guard(gLock);
+    screen.clients.clear();
+    screen.unclaimed.clear();
+    screen.files.clear();
+    screen.next.reset();
+}
+
+unsigned lowestFree(const std::set<unsigned>& used, unsigned first) {
+    unsigned value = first;
+    while (used.count(value) != 0) ++value;
+    return value;
 }
 
 }  // namespace
+
+std::size_t utf16Units(const std::string& text) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        if ((byte & 0xC0U) == 0x80U) continue;  // a continuation byte
+        units += byte >= 0xF0U ? 2 : 1;         // beyond the BMP: a surrogate pair
+    }
+    return units;
+}
+
+// umockdev announces every device it adds through its own sender, which
+// reaches only monitors our broadcaster has not yet taken over (so those
+// would hear "add" twice) and aborts the process when a monitor is full.
+// Its calls go through the PLT, so this definition, exported from the
+// program (see CMakeLists.txt), takes their place: every uevent is ours.
+extern "C" __attribute__((visibility("default"))) void umockdev_testbed_uevent(UMockdevTestbed*,
+                                                                               const gchar*,
+                                                                               const gchar*) {}
 
 // ---- Testbed ---------------------------------------------------------------------
 
@@ -344,21 +444,42 @@ Testbed::Testbed() : impl_(std::make_unique<Impl>()) {
     ::prctl(PR_SET_TIMERSLACK, 1UL);
     impl_->testbed = umockdev_testbed_new();
     if (impl_->testbed == nullptr) throw std::runtime_error("umockdev_testbed_new failed");
+    impl_->root = rootDir();
+    impl_->events = std::make_unique<UeventBroadcaster>(impl_->root);
 }
 
 Testbed::~Testbed() {
     for (auto& screen : impl_->screens) releaseScreen(*screen->impl_);
+    impl_->events.reset();
     g_object_unref(impl_->testbed);
 }
 
-EmulatedScreen& Testbed::plug(const ScreenIdentity& identity) {
-    const unsigned index = impl_->nextIndex++;
+EmulatedScreen& Testbed::plug(const ScreenIdentity& identity, unsigned port) {
+    if (identity.serial && utf16Units(*identity.serial) > kUsbStringUnits) {
+        throw std::runtime_error("a serial number of " +
+                                 std::to_string(utf16Units(*identity.serial)) +
+                                 " characters does not fit a USB string (at most " +
+                                 std::to_string(kUsbStringUnits) + ")");
+    }
+    std::set<unsigned> ports, hidraws, hiddevs;
+    for (const auto& screen : impl_->screens) {
+        if (!screen->plugged()) continue;
+        ports.insert(screen->impl_->placement.port);
+        hidraws.insert(screen->impl_->placement.hidrawMinor);
+        hiddevs.insert(screen->impl_->placement.hiddevMinor);
+    }
+    ScreenPlacement at;
+    at.port = port != 0 ? port : lowestFree(ports, 1);
+    if (ports.count(at.port) != 0) throw std::runtime_error("port " + std::to_string(at.port) + " is in use");
+    at.devnum = ++impl_->devnums;
+    at.hidInstance = ++impl_->hidInstances;
+    at.hidrawMinor = lowestFree(hidraws, 0);
+    at.hiddevMinor = identity.usbAncestor ? lowestFree(hiddevs, 0) : 0;
     std::unique_ptr<EmulatedScreen::Impl> screenImpl;
     {
         std::lock_guard<std::mutex> guard(gLock);
-        screenImpl = std::make_unique<EmulatedScreen::Impl>(identity);
+        screenImpl = std::make_unique<EmulatedScreen::Impl>(identity, at);
         screenImpl->testbed = impl_->testbed;
-        describeChain(*screenImpl, index);
     }
     auto screen = std::make_unique<EmulatedScreen>(std::move(screenImpl));
     ScreenImpl& state = *screen->impl_;
@@ -368,41 +489,48 @@ EmulatedScreen& Testbed::plug(const ScreenIdentity& identity) {
         makeNode(impl_->testbed, state);
     }
     GError* error = nullptr;
-    const std::string record = sysfsRecord(state, index);
+    const std::string record =
+        sysfsRecord(identity, state.model.reportDescriptor(), at, state.paths);
     if (!umockdev_testbed_add_from_string(impl_->testbed, record.c_str(), &error)) {
         fail("add_from_string", error);
     }
     setBinarySerial(impl_->testbed, state);
+    announcePlug(*impl_->events, state);
     return *impl_->screens.back();
 }
 
-void Testbed::unplug(EmulatedScreen& screen) {
-    ScreenImpl& state = *screen.impl_;
+void Testbed::unplug(PresentedScreen& screen) {
+    ScreenImpl& state = *dynamic_cast<EmulatedScreen&>(screen).impl_;
     {
         std::lock_guard<std::mutex> guard(gLock);
         if (state.gone) return;
         state.gone = true;
+        // Hang up every open file: pollers see POLLHUP|POLLERR.
+        for (const auto& file : state.files) file->hangUp();
+        state.next.reset();
     }
-    // Hang up the line: pollers see POLLHUP|POLLERR, as for a vanished hidraw.
-    if (state.master >= 0) ::close(state.master);
-    state.master = -1;
-    const std::vector<std::string> paths = bottomUp(state);
-    // uevent() reads the device's sysfs directory: announce before removing.
-    for (const std::string& path : paths) uevent(path, "remove");
+    if (!state.nodeLink.empty()) ::unlink(state.nodeLink.c_str());
+    // uevents read the device's sysfs directory: announce before removing.
+    const std::vector<ChainEvent> sequence = removeSequence(state);
+    for (const ChainEvent& event : sequence) {
+        if (event.driver != nullptr) impl_->events->send(event.path, "unbind", event.driver);
+        impl_->events->send(event.path, "remove");
+    }
     // Bottom-up: removing a parent first leaves the children's class and bus
     // links behind, and re-adding them later aborts.
-    for (const std::string& path : paths) {
-        umockdev_testbed_remove_device(impl_->testbed, path.c_str());
+    for (const ChainEvent& event : sequence) {
+        umockdev_testbed_remove_device(impl_->testbed, event.path.c_str());
     }
     // Clients that still hold the node keep their connection to the handler
     // until they close it; detaching only stops new opens reaching it.
-    if (state.attached)
-        umockdev_testbed_detach_ioctl(impl_->testbed, state.devnode.c_str(), nullptr);
+    if (state.attached) {
+        umockdev_testbed_detach_ioctl(impl_->testbed, state.paths.devnode.c_str(), nullptr);
+    }
     state.attached = false;
 }
 
 void Testbed::uevent(const std::string& syspath, const std::string& action) {
-    umockdev_testbed_uevent(impl_->testbed, syspath.c_str(), action.c_str());
+    impl_->events->send(syspath, action);
 }
 
 std::string Testbed::addOtherDevice(const std::string& subsystem, const std::string& name) {
@@ -412,6 +540,7 @@ std::string Testbed::addOtherDevice(const std::string& subsystem, const std::str
     std::string syspath = path;
     g_free(path);
     impl_->otherDevices.push_back(syspath);
+    uevent(syspath, "add");
     return syspath;
 }
 
@@ -435,13 +564,14 @@ EmulatedScreen::~EmulatedScreen() = default;
 
 ScreenModel& EmulatedScreen::model() { return impl_->model; }
 
-const std::string& EmulatedScreen::syspath() const { return impl_->hidrawPath; }
+const std::string& EmulatedScreen::syspath() const { return impl_->paths.hidraw; }
 
-const std::string& EmulatedScreen::devnode() const { return impl_->devnode; }
+const std::string& EmulatedScreen::devnode() const { return impl_->paths.devnode; }
 
 std::vector<std::string> EmulatedScreen::chainSyspaths() const {
-    std::vector<std::string> paths = bottomUp(*impl_);
-    std::reverse(paths.begin(), paths.end());
+    const ScreenPaths& p = impl_->paths;
+    std::vector<std::string> paths = {p.parent, p.hid, p.hidraw};
+    if (!p.usb.empty()) paths.insert(paths.begin(), p.usb);
     return paths;
 }
 
@@ -451,21 +581,27 @@ bool EmulatedScreen::plugged() const {
 }
 
 void EmulatedScreen::pushReport(const std::vector<uint8_t>& report) {
+    if (!kernelDelivers(impl_->reportSizes, report)) return;
     std::lock_guard<std::mutex> guard(gLock);
-    if (impl_->gone || impl_->master < 0) return;
-    // A full node loses its oldest report; its token stays for the new one.
-    if (impl_->reports.size() == kUnreadReportLimit) {
-        impl_->reports.pop_front();
-        impl_->reports.push_back(report);
-        return;
-    }
-    impl_->reports.push_back(report);
-    writeAll(impl_->master, "T", 1);  // makes poll() report the node readable
+    takeOpenedFile(*impl_);
+    if (impl_->gone) return;
+    for (const auto& file : impl_->files) file->push(report);
 }
 
 std::size_t EmulatedScreen::pendingReports() const {
     std::lock_guard<std::mutex> guard(gLock);
-    return impl_->reports.size();
+    std::size_t most = 0;
+    for (const auto& file : impl_->files) most = std::max(most, file->pending());
+    return most;
+}
+
+// Counted by the PTYs still held rather than by the clients umockdev has
+// seen leave, which it learns of only some time after the close().
+std::size_t EmulatedScreen::openFiles() const {
+    std::lock_guard<std::mutex> guard(gLock);
+    takeOpenedFile(*impl_);
+    return static_cast<std::size_t>(std::count_if(impl_->files.begin(), impl_->files.end(),
+                                                  [](const auto& file) { return file->held(); }));
 }
 
 bool EmulatedScreen::waitUntilOpened(std::chrono::milliseconds timeout) const {

@@ -4,7 +4,7 @@
 
 namespace tsdemu {
 
-TouchScriptPlayer::TouchScriptPlayer(EmulatedScreen& screen, TouchScript script)
+TouchScriptPlayer::TouchScriptPlayer(PresentedScreen& screen, TouchScript script)
     : screen_(screen), script_(std::move(script)), thread_([this] { play(); }) {}
 
 TouchScriptPlayer::~TouchScriptPlayer() {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "testbed.h"
+#include "presentation.h"
 #include "touch_script.h"
 
 namespace tsdemu {
@@ -15,7 +15,7 @@ namespace tsdemu {
 // test may unplug it mid-stream) or the player is destroyed.
 class TouchScriptPlayer {
 public:
-    TouchScriptPlayer(EmulatedScreen& screen, TouchScript script);
+    TouchScriptPlayer(PresentedScreen& screen, TouchScript script);
     ~TouchScriptPlayer();
     TouchScriptPlayer(const TouchScriptPlayer&) = delete;
     TouchScriptPlayer& operator=(const TouchScriptPlayer&) = delete;
@@ -27,7 +27,7 @@ public:
 private:
     void play();
 
-    EmulatedScreen& screen_;
+    PresentedScreen& screen_;
     const TouchScript script_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;

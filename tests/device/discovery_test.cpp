@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cwchar>
@@ -23,8 +22,8 @@ struct FoundWide {
 
 void collect(void* context, const char* syspath, const wchar_t* serial) {
     auto* found = static_cast<std::vector<Found>*>(context);
-    found->push_back({syspath, serial != nullptr ? std::optional<std::wstring>(serial)
-                                                 : std::nullopt});
+    found->push_back(
+        {syspath, serial != nullptr ? std::optional<std::wstring>(serial) : std::nullopt});
 }
 
 void collectWide(void* context, const wchar_t* syspath, const wchar_t* serial) {
@@ -49,12 +48,12 @@ TEST_F(Discovery, NoScreenNoCall) {
 }
 
 TEST_F(Discovery, ReportsSupportedScreensWithSyspathAndSerial) {
-    const tsdemu::EmulatedScreen& first = plugScreen();
+    const tsdemu::PresentedScreen& first = plugScreen();
     tsdemu::ScreenIdentity other;
     other.vendorId = 0x9B07;
     other.productId = 0xC3D2;  // both IDs at or above 0x8000
     other.serial = "ZX-42";
-    const tsdemu::EmulatedScreen& second = plugScreen(other);
+    const tsdemu::PresentedScreen& second = plugScreen(other);
     const std::vector<Found> found = enumerate();
     ASSERT_EQ(found.size(), 2U);
     EXPECT_EQ(found[0].syspath, first.syspath());
@@ -73,15 +72,18 @@ TEST_F(Discovery, SkipsWhatDoesNotQualify) {
     tsdemu::ScreenIdentity loneTag;
     loneTag.descriptor = tsdemu::DescriptorKind::LoneReportIdTagAtEnd;
     plugScreen(loneTag);
-    tsdemu::ScreenIdentity noUsb;
-    noUsb.usbAncestor = false;
-    plugScreen(noUsb);
-    tsdemu::ScreenIdentity unopenable;
-    unopenable.openable = false;
-    plugScreen(unopenable);
+    // A USB/IP screen always has its USB parent, and root opens any node.
+    if (!tsdtest::onKernel()) {
+        tsdemu::ScreenIdentity noUsb;
+        noUsb.usbAncestor = false;
+        plugScreen(noUsb);
+        tsdemu::ScreenIdentity unopenable;
+        unopenable.openable = false;
+        plugScreen(unopenable);
+    }
     tsdemu::ScreenIdentity atEnd;
     atEnd.descriptor = tsdemu::DescriptorKind::CommandReportAtEnd;
-    const tsdemu::EmulatedScreen& qualifying = plugScreen(atEnd);
+    const tsdemu::PresentedScreen& qualifying = plugScreen(atEnd);
 
     const std::vector<Found> found = enumerate();
     ASSERT_EQ(found.size(), 1U);
@@ -98,7 +100,7 @@ TEST_F(Discovery, MissingSerialIsNull) {
 }
 
 TEST_F(Discovery, NullCallbackScansAndClosesEveryNode) {
-    const tsdemu::EmulatedScreen& screen = plugScreen();
+    const tsdemu::PresentedScreen& screen = plugScreen();
     const std::size_t before = openNodeCount(screen);
     TsdEnumTouchScreensA(nullptr, nullptr);
     TsdEnumTouchScreensW(nullptr, nullptr);
@@ -122,7 +124,7 @@ TEST_F(Discovery, CallbackMayOpenTheScreenItReports) {
 }
 
 TEST_F(Discovery, WideVariantConvertsThePath) {
-    const tsdemu::EmulatedScreen& screen = plugScreen();
+    const tsdemu::PresentedScreen& screen = plugScreen();
     std::vector<FoundWide> found;
     TsdEnumTouchScreensW(collectWide, &found);
     ASSERT_EQ(found.size(), 1U);

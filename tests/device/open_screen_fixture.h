@@ -23,7 +23,7 @@ protected:
 
     tsdemu::ScreenModel& model() { return screen->model(); }
 
-    tsdemu::EmulatedScreen* screen = nullptr;
+    tsdemu::PresentedScreen* screen = nullptr;
     TouchScreenHandle handle = nullptr;
 };
 

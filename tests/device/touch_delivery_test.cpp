@@ -112,7 +112,7 @@ TEST(InputReports, ContactReportLayout) {
 }
 
 TEST_F(TouchDelivery, EveryReportKindReachesItsCallback) {
-    tsdemu::EmulatedScreen& screen = plugScreen();
+    tsdemu::PresentedScreen& screen = plugScreen();
     createManager(openScreen(screen));
     ASSERT_EQ(TsdRegisterTouchCallback(manager, Received::onTouch, &received), TSD_OK);
     ASSERT_EQ(TsdRegisterRawtouchCallback(manager, Received::onRaw, &received), TSD_OK);
@@ -148,7 +148,7 @@ TEST_F(TouchDelivery, EveryReportKindReachesItsCallback) {
 }
 
 TEST_F(TouchDelivery, ScriptedStreamsArriveInOrder) {
-    tsdemu::EmulatedScreen& screen = plugScreen();
+    tsdemu::PresentedScreen& screen = plugScreen();
     createManager(openScreen(screen));
     ASSERT_EQ(TsdRegisterTouchCallback(manager, Received::onTouch, &received), TSD_OK);
 
@@ -180,13 +180,13 @@ TEST_F(TouchDelivery, ScriptedStreamsArriveInOrder) {
 // Both threads go to sleep once the screen is gone (a spinning one never
 // sleeps); what they cost meanwhile is measured by bench/bench_delivery.cpp.
 TEST_F(TouchDelivery, UnplugWhileStreamingLeavesBothThreadsAsleepAndStillUnregisters) {
-    tsdemu::EmulatedScreen& screen = plugScreen();
+    tsdemu::PresentedScreen& screen = plugScreen();
     createManager(openScreen(screen));
     ASSERT_EQ(TsdRegisterTouchCallback(manager, Received::onTouch, &received), TSD_OK);
     tsdemu::TouchScriptPlayer player(screen,
                                      tsdemu::movingContact({0, 0}, {4000, 4000}, 2000, 200.0));
     ASSERT_TRUE(received.waitUntil([](const Received& r) { return r.touches.size() >= 5; }));
-    testbed.unplug(screen);
+    unplug(screen);
     player.wait();
     const std::size_t atUnplug = received.touchCount();
 

@@ -1,7 +1,7 @@
 // Runs a program against emulated touch screens, for trying an application
 // (or the library) without hardware, and for an application's own tests:
 //
-//   tsd-emulate [options] -- program [arguments...]
+//   tsd-emulate [options] [--] program [arguments...]
 //
 // The screens appear to the program as USB hidraw devices: discovery finds
 // them, commands get answers, calibration is stored and applied. While the
@@ -10,16 +10,8 @@
 // contact (--touch), or replay a recording made by `tsdctl record`. The
 // program runs under umockdev's preload, as does this process, which hosts
 // the screens. Its exit status is the program's. See tsd-emulate(1).
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
-#include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -28,136 +20,144 @@
 #include <thread>
 #include <vector>
 
+#include "calibration_sensor.h"
 #include "control_channel.h"
+#include "control_command.h"
+#include "exit_status.h"
+#include "options.h"
 #include "preload.h"
+#include "presentation.h"
+#include "program_runner.h"
 #include "recording.h"
 #include "screen_set.h"
 #include "testbed.h"
-#include "touch_script.h"
 #include "touch_script_player.h"
+#include "touch_sweep.h"
+#include "values.h"
 
 namespace {
+
+using tsdtool::Exit;
+using tsdtool::Failure;
+
+constexpr double kMinRateHz = 1.0;
+constexpr double kMaxRateHz = 1000.0;
+constexpr unsigned kMaxScreens = 16;
 
 struct Options {
     unsigned screens = 1;
     tsdemu::ScreenSetup setup;
     std::vector<std::string> serials;
     bool touch = false;
+    bool usbip = false;  // on the kernel's USB/IP host controller, not in umockdev
     double rateHz = 100.0;
     std::string control;
     std::string taps;
     std::string replay;
-    char** program = nullptr;
+    std::vector<std::string> program;
 };
 
 constexpr const char* kUsage =
-    "usage: tsd-emulate [--screens N] [--vendor HEX] [--product HEX] [--serial S]...\n"
-    "                   [--range X0,X1,Y0,Y1] [--warp typical|turned] [--touch] [--rate HZ]\n"
-    "                   [--control FIFO] [--taps FILE] [--replay FILE]\n"
-    "                   -- program [arguments...]\n";
+    "usage: tsd-emulate [OPTIONS] [--] PROGRAM [ARGS...]\n"
+    "Runs PROGRAM with emulated touch screens that it sees as USB hidraw devices.\n"
+    "\n"
+    "  --screens N           emulate N screens (1-16; default 1), numbered from 0\n"
+    "  --serial TEXT         serial number of the next screen (repeatable; at most\n"
+    "                        126 characters); default EMU000001, EMU000002, ...\n"
+    "  --vendor HEX          USB vendor ID (default E2C4)\n"
+    "  --product HEX         USB product ID (default 0001)\n"
+    "  --range X0,X1,Y0,Y1   the screens' own coordinate range (default 0,4095,0,4095)\n"
+    "  --warp typical|turned give each sensor a distortion, for testing calibration\n"
+    "  --touch               each screen streams a finger sweeping across its range\n"
+    "  --rate HZ             positions a second for --touch (1-1000; default 100)\n"
+    "  --control PATH        make a FIFO at PATH and carry out the control commands\n"
+    "                        written to it\n"
+    "  --taps FILE           carry out the control commands of FILE\n"
+    "  --replay FILE         emulate the screen of a recording (tsdctl record) and\n"
+    "                        play its reports once PROGRAM holds it open\n"
+    "  --usbip               present the screens to the kernel itself, as USB devices\n"
+    "                        on its USB/IP host controller (root, vhci-hcd)\n"
+    "  -h, --help            show this help\n"
+    "  --version             show the version\n"
+    "\n"
+    "Exit status: PROGRAM's (128 + N if signal N ended it); 125 if tsd-emulate\n"
+    "itself failed, 126 if PROGRAM could not be run, 127 if it was not found.\n"
+    "See tsd-emulate(1) for the control commands and the recording format.\n";
 
-bool parseHex(const char* text, uint16_t& out) {
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long value = std::strtoul(text, &end, 16);
-    if (errno != 0 || *end != '\0' || end == text || value > 0xFFFF) return false;
-    out = static_cast<uint16_t>(value);
-    return true;
+const std::vector<tsdtool::OptionSpec> kSpecs = {
+    {"screens", 0, true}, {"serial", 0, true},  {"vendor", 0, true},  {"product", 0, true},
+    {"range", 0, true},   {"warp", 0, true},    {"touch", 0, false},  {"rate", 0, true},
+    {"control", 0, true}, {"taps", 0, true},    {"replay", 0, true},  {"usbip", 0, false},
+};
+
+[[noreturn]] void badValue(const char* option, const std::string& value, const char* takes) {
+    tsdtool::usageError(std::string(option) + " takes " + takes + ", not " +
+                        tsdemu::excerpt(value));
 }
 
-bool parseRange(const char* text, tsdemu::ScreenSetup& setup) {
-    float v[4];
-    char tail = 0;
-    if (std::sscanf(text, "%f,%f,%f,%f%c", &v[0], &v[1], &v[2], &v[3], &tail) != 4) return false;
-    for (float f : v) {
-        if (!std::isfinite(f) || f < 0.0f || f > 65535.0f) return false;
-    }
-    if (v[0] == v[1] || v[2] == v[3]) return false;
-    setup.range = touchsdk::CalibrationRange{v[0], v[1], v[2], v[3]};
-    return true;
+uint16_t hexId(const char* option, const std::string& value) {
+    const auto id = tsdtool::parseHex16(value);
+    if (!id) badValue(option, value, "one to four hex digits");
+    return *id;
 }
 
-// Options that name a file or a text: any value will do.
-bool parseText(const std::string& arg, const char* value, Options& options) {
-    if (arg == "--serial") {
-        options.serials.emplace_back(value);
-    } else if (arg == "--control") {
-        options.control = value;
-    } else if (arg == "--taps") {
-        options.taps = value;
-    } else if (arg == "--replay") {
-        options.replay = value;
-    } else {
-        return false;
+void takeSerials(const tsdtool::Options& given, Options& options) {
+    options.serials = given.values("serial");
+    for (const std::string& serial : options.serials) {
+        const std::size_t units = tsdemu::utf16Units(serial);
+        if (units > tsdemu::kUsbStringUnits) {
+            tsdtool::usageError("--serial " + tsdemu::excerpt(serial) + " has " +
+                                std::to_string(units) + " characters; a USB serial number " +
+                                "holds at most " + std::to_string(tsdemu::kUsbStringUnits));
+        }
     }
-    return true;
 }
 
-// Options whose value is checked; false when the value is bad.
-bool parseChecked(const std::string& arg, const char* value, Options& options) {
-    char* end = nullptr;
-    if (arg == "--screens") {
-        options.screens = static_cast<unsigned>(std::strtoul(value, &end, 10));
-        return *end == '\0' && options.screens >= 1 && options.screens <= 16;
+void takeScreenShape(const tsdtool::Options& given, Options& options) {
+    if (const auto text = given.value("screens")) {
+        const auto n = tsdtool::parseUnsigned(*text, kMaxScreens);
+        if (!n || *n == 0) badValue("--screens", *text, "a number from 1 to 16");
+        options.screens = static_cast<unsigned>(*n);
     }
-    if (arg == "--vendor") return parseHex(value, options.setup.identity.vendorId);
-    if (arg == "--product") return parseHex(value, options.setup.identity.productId);
-    if (arg == "--range") return parseRange(value, options.setup);
-    if (arg == "--warp") {
-        if (std::strcmp(value, "typical") == 0) {
+    if (const auto text = given.value("vendor")) options.setup.identity.vendorId = hexId("--vendor", *text);
+    if (const auto text = given.value("product")) options.setup.identity.productId = hexId("--product", *text);
+    if (const auto text = given.value("range")) {
+        const auto range = tsdtool::parseRange(*text);
+        if (!range) badValue("--range", *text, "X0,X1,Y0,Y1 from 0 to 65535, each axis with two ends");
+        options.setup.range = touchsdk::CalibrationRange{
+            static_cast<float>(range->x0), static_cast<float>(range->x1),
+            static_cast<float>(range->y0), static_cast<float>(range->y1)};
+    }
+    if (const auto text = given.value("warp")) {
+        if (*text == "typical") {
             options.setup.warp = tsdemu::typicalDistortion();
-        } else if (std::strcmp(value, "turned") == 0) {
+        } else if (*text == "turned") {
             options.setup.warp = tsdemu::turnedDistortion();
         } else {
-            return false;
+            badValue("--warp", *text, "typical or turned");
         }
-        return true;
     }
-    if (arg == "--rate") {
-        options.rateHz = std::strtod(value, &end);
-        return *end == '\0' && options.rateHz > 0 && options.rateHz <= 10000;
-    }
-    return false;
 }
 
-constexpr const char* kValueOptions[] = {"--screens", "--vendor", "--product", "--range",
-                                         "--warp",    "--rate",   "--serial",  "--control",
-                                         "--taps",    "--replay"};
-
-// Options that take a value; says what is wrong when one is unknown, lacks
-// its value or has a bad one.
-bool parseValue(const std::string& arg, const char* value, Options& options) {
-    if (value != nullptr && parseText(arg, value, options)) return true;
-    bool known = false;
-    for (const char* name : kValueOptions) known = known || arg == name;
-    if (!known) {
-        std::fprintf(stderr, "tsd-emulate: unknown option %s\n", arg.c_str());
-    } else if (value == nullptr) {
-        std::fprintf(stderr, "tsd-emulate: %s needs a value\n", arg.c_str());
-    } else if (!parseChecked(arg, value, options)) {
-        std::fprintf(stderr, "tsd-emulate: bad value for %s: %s\n", arg.c_str(), value);
-    } else {
-        return true;
-    }
-    return false;
-}
-
-bool parse(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--") {
-            options.program = i + 1 < argc ? argv + i + 1 : nullptr;
-            return options.program != nullptr;
+Options parse(const tsdtool::Options& given) {
+    Options options;
+    takeSerials(given, options);
+    takeScreenShape(given, options);
+    options.touch = given.has("touch");
+    options.usbip = given.has("usbip");
+    if (const auto text = given.value("rate")) {
+        const auto rate = tsdtool::parseNumber(*text);
+        if (!rate || *rate < kMinRateHz || *rate > kMaxRateHz) {
+            badValue("--rate", *text, "a number of positions a second from 1 to 1000");
         }
-        if (arg == "--touch") {
-            options.touch = true;
-        } else if (!parseValue(arg, i + 1 < argc ? argv[i + 1] : nullptr, options)) {
-            return false;
-        } else {
-            ++i;
-        }
+        options.rateHz = *rate;
     }
-    return false;
+    options.control = given.value("control").value_or("");
+    options.taps = given.value("taps").value_or("");
+    options.replay = given.value("replay").value_or("");
+    options.program = given.words();
+    if (options.program.empty()) tsdtool::usageError("no program to run");
+    return options;
 }
 
 // Screen i takes the i-th --serial; later screens repeat the last one, and
@@ -175,6 +175,8 @@ tsdemu::ScreenSetup setupOf(const Options& options, unsigned index) {
     return setup;
 }
 
+// A taps file from Windows ends its lines in CR LF; the parser takes the
+// CR for the blank it is.
 std::vector<std::string> readLines(const std::string& path) {
     std::ifstream in(path);
     if (!in) throw std::runtime_error("cannot read " + path);
@@ -192,69 +194,44 @@ tsdemu::Recording readRecordingFile(const std::string& path) {
     return std::move(*recording);
 }
 
-// The one place the program is started; on a board target the command
-// given already starts with the runner (qemu-user and the target's loader).
-// The preload in the program's process reaches the screens through the
-// testbed directory this process made (UMOCKDEV_DIR, already exported).
-pid_t startProgram(char** program) {
-    const std::string preload = tsdemu::umockdevPreloadList();
-    const pid_t child = ::fork();
-    if (child != 0) return child;
-    ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    ::execvp(program[0], program);
-    std::perror(program[0]);
-    ::_exit(127);
-}
-
-volatile sig_atomic_t gChild = 0;
-
-// Ending tsd-emulate ends the program first, so that the FIFO and the
-// screens are taken down after it.
-void forwardSignal(int signal) {
-    if (gChild > 0) ::kill(static_cast<pid_t>(gChild), signal);
-}
-
-void forwardSignals() {
-    struct sigaction action {};
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
-
-// One contact sweeping the screen's diagonals, in short strokes so that the
-// stream ends soon after the program does.
-void sweep(tsdemu::EmulatedScreen& screen, double rateHz, const std::atomic<bool>& done) {
-    constexpr int kStrokes = 10;
-    constexpr uint16_t kStep = 3000;
-    for (int stroke = 0; !done && screen.plugged(); stroke = (stroke + 1) % kStrokes) {
-        const auto from = static_cast<uint16_t>(1000 + stroke * kStep);
-        const tsdemu::ScreenPoint start =
-            stroke % 2 == 0 ? tsdemu::ScreenPoint{from, from} : tsdemu::ScreenPoint{from, 31000};
-        const tsdemu::ScreenPoint end{static_cast<uint16_t>(from + kStep),
-                                      static_cast<uint16_t>(stroke % 2 == 0 ? from + kStep : 1000)};
-        tsdemu::TouchScriptPlayer player(screen, tsdemu::movingContact(start, end, 10, rateHz));
-        player.wait();
+// Plays the recorded transfers once the program holds the screen open, so
+// that none is lost before anybody reads: a node opened for as long as
+// kSteadyOpen, which a glance at it during discovery is not. The waits look
+// at the screen set a few times a second: the program's end must stop them,
+// and neither the node nor the player offers a way to be woken for it.
+void replay(tsdemu::ScreenSet& screens, const tsdemu::TouchScript& script) {
+    constexpr auto kSteadyOpen = std::chrono::milliseconds(200);
+    constexpr auto kLook = std::chrono::milliseconds(20);
+    tsdemu::PresentedScreen& presented = *screens.screen(0);
+    const auto* emulated = dynamic_cast<const tsdemu::EmulatedScreen*>(&presented);
+    // A kernel node's opens are the kernel's to count: there, the first open.
+    if (emulated == nullptr) {
+        while (!screens.stopped() && !presented.waitUntilOpened(kLook * 2)) {
+        }
     }
-}
-
-// Plays the recorded reports once the program has opened the screen, so
-// that none is lost before anybody reads. Both waits look at `done` a few
-// times a second: the program's end must stop them, and neither the open
-// nor the player offers a way to be woken for it.
-void replay(tsdemu::EmulatedScreen& screen, const tsdemu::TouchScript& script,
-            const std::atomic<bool>& done) {
-    while (!done && !screen.waitUntilOpened(std::chrono::milliseconds(50))) {
+    auto openSince = std::chrono::steady_clock::time_point::max();
+    while (emulated != nullptr && !screens.stopped()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (emulated->openFiles() == 0) {
+            openSince = std::chrono::steady_clock::time_point::max();
+        } else if (openSince == std::chrono::steady_clock::time_point::max()) {
+            openSince = now;
+        } else if (now - openSince >= kSteadyOpen) {
+            break;
+        }
+        std::this_thread::sleep_for(kLook);
     }
-    if (done) return;
-    tsdemu::TouchScriptPlayer player(screen, script);
-    while (!done && player.pushed() < script.size() && screen.plugged()) {
+    if (screens.stopped()) return;
+    tsdemu::TouchScriptPlayer player(presented, script);
+    while (!screens.stopped() && player.pushed() < script.size() && presented.plugged()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
 
 int run(const Options& options) {
-    tsdemu::Testbed testbed;
-    tsdemu::ScreenSet screens(testbed);
+    const std::unique_ptr<tsdemu::Presentation> presentation = tsdemu::makePresentation(
+        options.usbip ? tsdemu::PresentationKind::Usbip : tsdemu::PresentationKind::Umockdev);
+    tsdemu::ScreenSet screens(*presentation);
     tsdemu::TouchScript recorded;
     if (!options.replay.empty()) {
         tsdemu::Recording recording = readRecordingFile(options.replay);
@@ -269,56 +246,53 @@ int run(const Options& options) {
     if (!options.control.empty()) {
         channel = std::make_unique<tsdemu::ControlChannel>(screens, options.control);
     }
-    const pid_t child = startProgram(options.program);
-    if (child < 0) return 127;
-    gChild = child;
+    std::vector<char*> argv;
+    for (const std::string& word : options.program) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = tsdemu::startProgram(argv.data(), !options.usbip);
+    if (child < 0) throw std::runtime_error("cannot start a process");
     std::unique_ptr<tsdemu::ControlScript> script;
     if (!taps.empty()) {
         script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
     }
-    std::atomic<bool> done{false};
     std::vector<std::thread> streams;
-    for (tsdemu::EmulatedScreen* screen :
-         options.touch ? screens.plugged() : std::vector<tsdemu::EmulatedScreen*>{}) {
-        streams.emplace_back(sweep, std::ref(*screen), options.rateHz, std::cref(done));
+    const touchsdk::CalibrationRange range = options.setup.range.value_or(tsdemu::kDefaultCoordinateRange);
+    for (unsigned i = 0; options.touch && i < options.screens; ++i) {
+        streams.emplace_back(tsdemu::sweepTouches, std::ref(screens), i, range, options.rateHz);
     }
-    if (!recorded.empty()) {
-        streams.emplace_back(replay, std::ref(*screens.screen(0)), std::cref(recorded),
-                             std::cref(done));
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    gChild = 0;
-    done = true;
+    if (!recorded.empty()) streams.emplace_back(replay, std::ref(screens), std::cref(recorded));
+    const int status = tsdemu::waitForProgram(child);
     screens.stop();
     script.reset();
     channel.reset();
     for (std::thread& stream : streams) stream.join();
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    return tsdemu::statusOf(status);
+}
+
+int emulate(int argc, char** argv) {
+    const tsdtool::Options given = tsdtool::parseOptions(argc, argv, kSpecs, true);
+    if (tsdtool::answerHelpOrVersion(given, "tsd-emulate", kUsage)) return 0;
+    const Options options = parse(given);
+    // The testbed announces a removal through libudev, which must see the
+    // emulated /sys as the program does.
+    if (!options.usbip) tsdemu::ensureUmockdevPreload(argv);
+    tsdemu::forwardSignals();
+    return run(options);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    Options options;
-    if (!parse(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    // The testbed announces a removal through libudev, which must see the
-    // emulated /sys as the program does.
-    tsdemu::ensureUmockdevPreload(argv);
-    forwardSignals();
+    tsdemu::noteInheritedDescriptors();
+    // Every failure of tsd-emulate's own is 125, so that it never passes
+    // for a status of the program's.
     try {
-        return run(options);
+        return emulate(argc, argv);
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "tsd-emulate: %s\n", failure.what());
+        if (failure.status() == Exit::Usage) std::fputs("(see tsd-emulate --help)\n", stderr);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tsd-emulate: %s\n", error.what());
-        return 1;
     }
+    return tsdtool::code(Exit::EmulatorFailed);
 }

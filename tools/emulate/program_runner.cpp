@@ -1,0 +1,119 @@
+#include "program_runner.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "preload.h"
+
+namespace tsdemu {
+namespace {
+
+// As env(1) and timeout(1) report a program they could not start.
+constexpr int kCannotRun = 126;
+constexpr int kNotFound = 127;
+
+constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile sig_atomic_t gChild = 0;
+volatile sig_atomic_t gPendingSignal = 0;
+std::set<int> gInherited;
+
+std::vector<int> openDescriptors() {
+    std::vector<int> fds;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return fds;
+    const int own = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        const int fd = std::atoi(entry->d_name);
+        if (fd != own) fds.push_back(fd);
+    }
+    ::closedir(dir);
+    return fds;
+}
+
+// Ending tsd-emulate ends the program first, so that the FIFO and the
+// screens are taken down after it.
+void forwardSignal(int signal) {
+    if (gChild > 0) {
+        ::kill(static_cast<pid_t>(gChild), signal);
+    } else {
+        gPendingSignal = signal;
+    }
+}
+
+}  // namespace
+
+int statusOf(int waitStatus) {
+    if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
+    return 128 + (WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0);
+}
+
+void noteInheritedDescriptors() {
+    for (int fd : openDescriptors()) gInherited.insert(fd);
+}
+
+void forwardSignals() {
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kForwarded) ::sigaction(signal, &action, nullptr);
+}
+
+// The one place the program is started; on a board target the command
+// given already starts with the runner (qemu-user and the target's loader).
+// The preload in the program's process reaches the screens through the
+// testbed directory this process made (UMOCKDEV_DIR, already exported).
+pid_t startProgram(char** program, bool preload) {
+    const std::string preloads = preload ? umockdevPreloadList() : std::string();
+    // Listed before the fork: the child may only make async-signal-safe calls.
+    std::vector<int> foreign;
+    for (int fd : openDescriptors()) {
+        if (fd > 2 && gInherited.count(fd) == 0) foreign.push_back(fd);
+    }
+    // Held back across the fork: the child has our handlers until it resets
+    // them, and one that ran in it would swallow the signal.
+    sigset_t stops;
+    sigset_t previous;
+    sigemptyset(&stops);
+    for (int signal : kForwarded) sigaddset(&stops, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stops, &previous);
+    const pid_t child = ::fork();
+    if (child != 0) {
+        if (child > 0) gChild = child;
+        if (child > 0 && gPendingSignal != 0) ::kill(child, gPendingSignal);
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return child;
+    }
+    for (int signal : kForwarded) ::signal(signal, SIG_DFL);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // A device end left open in the program would keep its line from ever
+    // hanging up; every descriptor of the emulator's is close-on-exec, and
+    // this catches any a library opened otherwise.
+    for (int fd : foreign) ::close(fd);
+    if (preload) ::setenv("LD_PRELOAD", preloads.c_str(), 1);
+    ::execvp(program[0], program);
+    const int error = errno;
+    std::fprintf(stderr, "tsd-emulate: cannot run %s: %s\n", program[0], std::strerror(error));
+    ::_exit(error == ENOENT ? kNotFound : kCannotRun);
+}
+
+int waitForProgram(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    gChild = 0;
+    return status;
+}
+
+}  // namespace tsdemu
