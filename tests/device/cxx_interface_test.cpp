@@ -55,8 +55,8 @@ TEST_F(CxxInterface, ScreensCallbacksPreviewAndHotplugThroughRaiiTypes) {
     a.serial = "PANEL-A";
     tsdemu::ScreenIdentity b;
     b.serial = "PANEL-B";
-    tsdemu::EmulatedScreen& first = plugScreen(a);
-    tsdemu::EmulatedScreen& second = plugScreen(b);
+    tsdemu::PresentedScreen& first = plugScreen(a);
+    tsdemu::PresentedScreen& second = plugScreen(b);
     const std::string secondPath = second.chainSyspaths().back().substr(4);  // without "/sys"
     ASSERT_TRUE(seen.sawEvent(tsd::HotplugAction::add, secondPath));
 
@@ -123,7 +123,7 @@ TEST_F(CxxInterface, ScreensCallbacksPreviewAndHotplugThroughRaiiTypes) {
         EXPECT_THROW((void)screen.previewCalibration(range, {}), tsd::Error) << "no samples";
     }  // the manager goes before the screen; the fixture checks nothing is left running
 
-    testbed.unplug(second);
+    unplug(second);
     EXPECT_TRUE(seen.sawEvent(tsd::HotplugAction::remove, secondPath));
 }
 

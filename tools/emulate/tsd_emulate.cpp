@@ -24,7 +24,7 @@
 #include "control_channel.h"
 #include "control_command.h"
 #include "exit_status.h"
-#include "options.h"
+#include "command_line.h"
 #include "preload.h"
 #include "presentation.h"
 #include "program_runner.h"
@@ -84,7 +84,7 @@ constexpr const char* kUsage =
     "itself failed, 126 if PROGRAM could not be run, 127 if it was not found.\n"
     "See tsd-emulate(1) for the control commands and the recording format.\n";
 
-const std::vector<tsdtool::OptionSpec> kSpecs = {
+const std::vector<tsdtool::OptionEntry> kSpecs = {
     {"screens", 0, true}, {"serial", 0, true},  {"vendor", 0, true},  {"product", 0, true},
     {"range", 0, true},   {"warp", 0, true},    {"touch", 0, false},  {"rate", 0, true},
     {"control", 0, true}, {"taps", 0, true},    {"replay", 0, true},  {"usbip", 0, false},
