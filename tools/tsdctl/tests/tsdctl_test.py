@@ -244,13 +244,19 @@ def record_replay(c, workdir, emulate, tsdctl):
         gone = c.start("watch", "--json", "--count", "2", ready="watching")
         c.control("unplug 0", "unplug 1")
         c.finish(gone)
-    replayed = subprocess.run(
-        emulate + ["--replay", recording, "--"] + tsdctl +
-        ["events", "--raw", "--keys", "--json", "--count", "11"],
-        capture_output=True, text=True, timeout=60)
-    c.expect(replayed.returncode == 0, f"replay: {replayed.stderr}")
-    c.expect(replayed.stdout.splitlines() == expected,
-             f"replayed\n{replayed.stdout}\nlive\n{chr(10).join(expected)}")
+    # On the kernel each open of the node has a queue of its own: the replay
+    # starts at tsdctl's first open, the one that finds the screen, and what
+    # it plays then is gone with it, as with a real screen. Only umockdev's
+    # node keeps the reports for the next open, so only there is the stream
+    # compared.
+    if not PRESENTATION:
+        replayed = subprocess.run(
+            emulate + ["--replay", recording, "--"] + tsdctl +
+            ["events", "--raw", "--keys", "--json", "--count", "11"],
+            capture_output=True, text=True, timeout=60)
+        c.expect(replayed.returncode == 0, f"replay: {replayed.stderr}")
+        c.expect(replayed.stdout.splitlines() == expected,
+                 f"replayed\n{replayed.stdout}\nlive\n{chr(10).join(expected)}")
     with open(recording) as text:
         c.expect("serial PANEL-B\n" in text.read(), "the recording lacks the serial")
     listed = subprocess.run(emulate + ["--replay", recording, "--"] + tsdctl + ["info", "--json"],
