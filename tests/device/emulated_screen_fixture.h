@@ -30,11 +30,14 @@ namespace tsdtest {
 // reason (TSD_UMOCKDEV_ONLY):
 //   CommandExchange.FailedSendsAreRetriedAndInterruptionsCostNoAttempt (its EINTR half)
 //   DeviceHandle.RefusesWhatCannotBeOpened, Discovery.SkipsWhatDoesNotQualify (the
-//     screens without a USB parent or that cannot be opened; the rest runs)
+//     screens without a USB parent, that cannot be opened, or whose descriptor
+//     the kernel refuses; the rest runs)
 //   CommandExchange.EveryExportStopsAtTheFirstSignOfAGoneScreen
 //   DeviceHandle.SerialNumberIsWidenedBytewise
 //   Hotplug.OtherSubsystemsAreReportedOtherActionsAreNot
 //   UnreadReports.FullNodeKeepsTheFirstAndCommandsStillWork
+// and the other way round, what only the kernel can do skips on umockdev:
+//   HungScreen.RequestTimesOutNodeStillClosesScreenRecovers
 inline bool onKernel() {
     const char* chosen = std::getenv("TSD_TEST_PRESENTATION");
     return chosen != nullptr && std::strcmp(chosen, "usbip") == 0;
