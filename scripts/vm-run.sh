@@ -175,7 +175,8 @@ fi
 if [ -e "$job/end" ]; then
     boot_ms=$((up_ms + $(mark_ms ready) - $(mark_ms up)))
     command_ms=$(($(mark_ms end) - $(mark_ms ready)))
-    vm_say "$arch ($accel, $kver): booted to the command in $(seconds "$boot_ms") s," \
+    vm_say "$arch ($accel, $kver): booted to the command in $(seconds "$boot_ms") s" \
+        "(udev $(seconds $(($(mark_ms ready) - $(mark_ms up)))) s of it)," \
         "command $(seconds "$command_ms") s, exit status $rc"
     if [ -n "${TSD_VM_TIMES:-}" ]; then
         printf 'vm_boot=%s vm_command=%s vm_accel=%s vm_kernel=%s\n' "$(seconds "$boot_ms")" \
