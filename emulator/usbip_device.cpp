@@ -111,7 +111,8 @@ void UsbipDevice::setResponsive(bool responsive) {
 }
 
 void UsbipDevice::serve() {
-    pthread_setname_np(pthread_self(), "tsd-usbip");
+    // Not "tsd-": that prefix marks the library's own threads, which the tests count.
+    pthread_setname_np(pthread_self(), "emu-usbip");
     while (step()) {
     }
     endLink();

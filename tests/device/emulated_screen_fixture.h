@@ -30,7 +30,8 @@ namespace tsdtest {
 // reason (TSD_UMOCKDEV_ONLY):
 //   CommandExchange.FailedSendsAreRetriedAndInterruptionsCostNoAttempt (its EINTR half)
 //   DeviceHandle.RefusesWhatCannotBeOpened, Discovery.SkipsWhatDoesNotQualify (the
-//     screens without a USB parent or that cannot be opened; the rest runs)
+//     screens without a USB parent, that cannot be opened, or whose descriptor
+//     the kernel refuses; the rest runs)
 //   CommandExchange.EveryExportStopsAtTheFirstSignOfAGoneScreen
 //   DeviceHandle.SerialNumberIsWidenedBytewise
 //   Hotplug.OtherSubsystemsAreReportedOtherActionsAreNot

@@ -367,7 +367,9 @@ def outer(args):
     failed = []
     for name in args.scenarios or SCENARIOS:
         fifo = os.path.join(args.work, f"control-{name}")
-        command = shlex.split(args.emulate) + [
+        # TSD_TEST_PRESENTATION=usbip: the screen on the kernel's USB/IP host controller.
+        usbip = ["--usbip"] if os.environ.get("TSD_TEST_PRESENTATION") == "usbip" else []
+        command = shlex.split(args.emulate) + usbip + [
             "--warp", "turned" if name in TURNED_PANEL else "typical", "--control", fifo, "--", sys.executable, os.path.abspath(__file__),
             "--inner", name, "--fifo", fifo, "--work", args.work,
             "--calibrate", args.calibrate, "--probe", args.probe]

@@ -19,6 +19,9 @@ import sys
 import tempfile
 
 SERIALS = ["PANEL-A", "PANEL-B"]
+# TSD_TEST_PRESENTATION=usbip: the screens on the kernel's USB/IP host
+# controller instead of in umockdev (root, and a kernel with vhci-hcd).
+PRESENTATION = ["--usbip"] if os.environ.get("TSD_TEST_PRESENTATION") == "usbip" else []
 # Options of tsd-emulate per family: two screens with different serials.
 EMULATE = {
     "list_info": ["--range", "0,1000,0,800"],
@@ -117,7 +120,7 @@ def list_info(c):
     # A node this user may not open is listed as denied, and a command on it
     # names the udev rule. Root opens anything while it holds the capability
     # to override file modes, so it gives that up for these runs.
-    node = os.path.join(os.environ["UMOCKDEV_DIR"], second["devnode"].lstrip("/"))
+    node = os.path.join(os.environ.get("UMOCKDEV_DIR", "/"), second["devnode"].lstrip("/"))
     os.chmod(os.path.realpath(node), 0)
     drop = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search"]
     denied = Check((drop if os.getuid() == 0 else []) + c.tsdctl, c.fifo)
@@ -278,7 +281,7 @@ def inside(args):
         elif args.family == "events_watch":
             events_watch(check)
         elif args.family == "record_replay":
-            record_replay(check, workdir, shlex.split(args.emulate), tsdctl)
+            record_replay(check, workdir, shlex.split(args.emulate) + PRESENTATION, tsdctl)
     return 1 if check.failures else 0
 
 
@@ -294,7 +297,7 @@ def main():
         return inside(args)
     with tempfile.TemporaryDirectory() as workdir:
         fifo = os.path.join(workdir, "control")
-        emulate = shlex.split(args.emulate) + ["--screens", "2", "--control", fifo]
+        emulate = shlex.split(args.emulate) + PRESENTATION + ["--screens", "2", "--control", fifo]
         for serial in SERIALS:
             emulate += ["--serial", serial]
         # In a sanitizer build tsd-emulate hands its program the sanitizer
