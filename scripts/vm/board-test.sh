@@ -22,7 +22,7 @@ if [ ! -x "$build/tests/touchsdk_device_tests" ]; then
 fi
 built=$(date +%s)
 
-out=$build/vm-test
+out=$vm_root/build/vm-test/$arch
 rm -rf "$out"
 mkdir -p "$out"
 export TSD_VM_TIMES=$out/times TSD_TEST_PRESENTATION=usbip

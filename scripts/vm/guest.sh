@@ -15,6 +15,18 @@ out=/dev/$VM_OUT_TTY
 # Milestones in the guest's uptime, for the host's report of where the time went.
 mark() { awk '{ print $1 }' /proc/uptime >"$job/$1"; }
 mark up
+mkdir -p /dev/pts /dev/shm
+mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts /dev/pts
+mount -t tmpfs -o mode=1777,nosuid,nodev shm /dev/shm
+# qemu's 9p server refuses to open FIFOs and sockets, so a folder where the
+# command makes them gets a tmpfs overlay: written there, kept in the guest.
+n=0
+for dir in $VM_SCRATCH; do
+    n=$((n + 1))
+    mkdir -p "/run/tsd-vm-scratch/$n/data" "/run/tsd-vm-scratch/$n/work"
+    mount -t overlay -o "lowerdir=$dir,upperdir=/run/tsd-vm-scratch/$n/data,workdir=/run/tsd-vm-scratch/$n/work" \
+        scratch "$dir"
+done
 busybox hostname tsd-vm
 busybox ip link set lo up
 

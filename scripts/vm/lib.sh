@@ -36,14 +36,15 @@ vm_arch_vars() {
         armhf)
             qemu=qemu-system-arm qemu_pkg=qemu-system-arm flavour=armmp image=vmlinuz
             qemu_args=(-M virt,highmem=off -cpu cortex-a15 -m 1024)
-            console=ttyAMA0 out_tty=hvc0 virtio=pci kvm_possible=0
+            console=ttyAMA0 out_tty=hvc0 kvm_possible=0
             out_args=(-device virtio-serial-pci -device virtconsole,chardev=out)
             ;;
         ppc64el)
             qemu=qemu-system-ppc64 qemu_pkg=qemu-system-ppc flavour=powerpc64le image=vmlinux
-            qemu_args=(-M pseries -cpu power9 -m 1024)
+            qemu_args=(-M pseries,cap-cfpc=broken,cap-sbbc=broken,cap-ibs=broken,cap-ccf-assist=off
+                -cpu power9 -m 1024)
             # The pseries console is itself hvc0, so the output port is hvc1.
-            console=hvc0 out_tty=hvc1 virtio=pci kvm_possible=0
+            console=hvc0 out_tty=hvc1 kvm_possible=0
             out_args=(-device virtio-serial-pci -device virtconsole,chardev=out)
             ;;
         mipsel | mips64el)
@@ -53,7 +54,7 @@ vm_arch_vars() {
             else
                 flavour=5kc-malta qemu_args=(-M malta -cpu 5KEc -m 512)
             fi
-            console=ttyS0 out_tty=ttyS1 virtio=pci kvm_possible=0
+            console=ttyS0 out_tty=ttyS1 kvm_possible=0
             out_args=(-serial chardev:out)
             ;;
         *) vm_die "unknown architecture '$arch' (known: $VM_ARCHES)" ;;
