@@ -31,7 +31,7 @@ vm_arch_vars() {
             image=vmlinux
             qemu_args=(-M pc -cpu max -m 1024)
             console=ttyS0 out_tty=ttyS1 out_args=(-serial chardev:out)
-            virtio=pci kvm_possible=1
+            kvm_possible=1
             ;;
         armhf)
             qemu=qemu-system-arm qemu_pkg=qemu-system-arm flavour=armmp image=vmlinuz
