@@ -195,6 +195,19 @@ TEST_F(CommandExchange, EveryExportStopsAtTheFirstSignOfAGoneScreen) {
     }
 }
 
+// What the case above checks step by step, once on either presentation: on
+// the kernel the screen really goes (its USB link ends between the send and
+// the poll), and no further exchange reaches it.
+TEST_F(CommandExchange, ScreenGoneBetweenSendAndPollFailsForGood) {
+    model().unplugAfterIoctls(1);
+    uint8_t mode = 0xAA;
+    EXPECT_EQ(TsdGetTouchScreenHidMode(handle, &mode), TSD_FAILURE);
+    EXPECT_EQ(mode, 0xAA);
+    const std::size_t calls = sends() + polls();
+    EXPECT_EQ(TsdSetTouchScreenHidMode(handle, 1), TSD_FAILURE);
+    EXPECT_LE(sends() + polls(), calls + 1) << "an exchange went on with a gone screen";
+}
+
 TEST_F(CommandExchange, NullHandleFails) {
     EXPECT_FALSE(exchangeCommand(nullptr, kQueryHidMode));
     EXPECT_EQ(sends(), 0u);

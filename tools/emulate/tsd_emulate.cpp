@@ -211,11 +211,18 @@ pid_t startProgram(char** program, bool preload) {
 }
 
 volatile sig_atomic_t gChild = 0;
+// A signal that came while the screens were still being set up (on USB/IP
+// that takes seconds): the program is then never started.
+volatile sig_atomic_t gEarlySignal = 0;
 
 // Ending tsd-emulate ends the program first, so that the FIFO and the
 // screens are taken down after it.
 void forwardSignal(int signal) {
-    if (gChild > 0) ::kill(static_cast<pid_t>(gChild), signal);
+    if (gChild > 0) {
+        ::kill(static_cast<pid_t>(gChild), signal);
+    } else {
+        gEarlySignal = signal;
+    }
 }
 
 void forwardSignals() {
@@ -274,9 +281,11 @@ int run(const Options& options) {
     if (!options.control.empty()) {
         channel = std::make_unique<tsdemu::ControlChannel>(screens, options.control);
     }
+    if (gEarlySignal != 0) return 128 + gEarlySignal;
     const pid_t child = startProgram(options.program, !options.usbip);
     if (child < 0) return 127;
     gChild = child;
+    if (gEarlySignal != 0) ::kill(child, gEarlySignal);  // came during the fork
     std::unique_ptr<tsdemu::ControlScript> script;
     if (!taps.empty()) {
         script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);

@@ -22,6 +22,7 @@ import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import zlib
 
@@ -365,10 +366,12 @@ def outer(args):
     env = dict(os.environ, ASAN_OPTIONS=(original + ":" if original else "") + "detect_leaks=0")
     env[SANITIZER_OPTIONS] = original
     failed = []
+    # The FIFOs in /tmp: a build tree on a shared (9p) file system holds none.
+    fifos = tempfile.TemporaryDirectory()
+    # TSD_TEST_PRESENTATION=usbip: the screen on the kernel's USB/IP host controller.
+    usbip = ["--usbip"] if os.environ.get("TSD_TEST_PRESENTATION") == "usbip" else []
     for name in args.scenarios or SCENARIOS:
-        fifo = os.path.join(args.work, f"control-{name}")
-        # TSD_TEST_PRESENTATION=usbip: the screen on the kernel's USB/IP host controller.
-        usbip = ["--usbip"] if os.environ.get("TSD_TEST_PRESENTATION") == "usbip" else []
+        fifo = os.path.join(fifos.name, f"control-{name}")
         command = shlex.split(args.emulate) + usbip + [
             "--warp", "turned" if name in TURNED_PANEL else "typical", "--control", fifo, "--", sys.executable, os.path.abspath(__file__),
             "--inner", name, "--fifo", fifo, "--work", args.work,

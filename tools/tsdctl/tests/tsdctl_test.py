@@ -213,9 +213,13 @@ def events_watch(c):
     events = c.start("events", "0", ready="receiving")
     c.control("touch 0 1 nowhere", "unplug 0", "plug 0")
     lines = [json.loads(line) for line in c.finish(watch).splitlines()]
+    # The kernel gives the re-plugged screen the lowest free node, umockdev a new one.
     c.expect([(line["action"], line["devnode"]) for line in lines] ==
-             [("remove", "/dev/hidraw0"), ("add", "/dev/hidraw2")], f"watch: {lines}")
-    c.expect(json.loads(c.finish(every))["subsystem"] == "hidraw", "watch --all")
+             [("remove", "/dev/hidraw0"), ("add", "/dev/hidraw0" if PRESENTATION else "/dev/hidraw2")],
+             f"watch: {lines}")
+    # The kernel takes the screen's hiddev node (usbmisc) away first.
+    c.expect(json.loads(c.finish(every))["subsystem"] == ("usbmisc" if PRESENTATION else "hidraw"),
+             "watch --all")
     c.finish(events, status=1)  # its screen went away
     c.expect(len(c.json("list", "--json")["screens"]) == 2, "the screen did not come back")
     c.run("events", "--count", "0", status=2)
@@ -234,13 +238,25 @@ def record_replay(c, workdir, emulate, tsdctl):
     c.control(*[line.replace(" 0 ", " 1 ", 1) for line in script])
     c.finish(recorder)
     c.run("record", "1", status=2)  # no FILE
-    replayed = subprocess.run(
-        emulate + ["--replay", recording, "--"] + tsdctl +
-        ["events", "--raw", "--keys", "--json", "--count", "11"],
-        capture_output=True, text=True, timeout=60)
-    c.expect(replayed.returncode == 0, f"replay: {replayed.stderr}")
-    c.expect(replayed.stdout.splitlines() == expected,
-             f"replayed\n{replayed.stdout}\nlive\n{chr(10).join(expected)}")
+    if PRESENTATION:
+        # On the kernel every screen is the whole machine's: the replayed one
+        # must be alone, so these two go first.
+        gone = c.start("watch", "--json", "--count", "2", ready="watching")
+        c.control("unplug 0", "unplug 1")
+        c.finish(gone)
+    # On the kernel each open of the node has a queue of its own: the replay
+    # starts at tsdctl's first open, the one that finds the screen, and what
+    # it plays then is gone with it, as with a real screen. Only umockdev's
+    # node keeps the reports for the next open, so only there is the stream
+    # compared.
+    if not PRESENTATION:
+        replayed = subprocess.run(
+            emulate + ["--replay", recording, "--"] + tsdctl +
+            ["events", "--raw", "--keys", "--json", "--count", "11"],
+            capture_output=True, text=True, timeout=60)
+        c.expect(replayed.returncode == 0, f"replay: {replayed.stderr}")
+        c.expect(replayed.stdout.splitlines() == expected,
+                 f"replayed\n{replayed.stdout}\nlive\n{chr(10).join(expected)}")
     with open(recording) as text:
         c.expect("serial PANEL-B\n" in text.read(), "the recording lacks the serial")
     listed = subprocess.run(emulate + ["--replay", recording, "--"] + tsdctl + ["info", "--json"],
