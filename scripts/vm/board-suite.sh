@@ -4,16 +4,22 @@
 # then the device tests on the USB/IP presentation.
 set -u
 build=$1 deps=$2
-# The cross build's umockdev and GLib, which the test programs link.
+# The programs and the libraries they link (the library, and the cross
+# build's umockdev and GLib) run from the guest's memory: on MIPS a file on
+# the shared folder cannot be executed.
+bin=/tmp/tsd-programs
+mkdir -p "$bin/lib"
+cp "$build/tests/touchsdk_device_tests" "$build/tools/emulate/tsd-emulate" \
+    "$build/tools/tsdctl/tsdctl" "$bin/" || exit 1
+cp -P "$build"/libtouchsdk.so* "$bin/lib/" || exit 1
 for d in "$deps"/usr/lib/* "$deps"/lib/*; do
-    [ ! -d "$d" ] || LD_LIBRARY_PATH=${LD_LIBRARY_PATH:+$LD_LIBRARY_PATH:}$d
+    [ ! -d "$d" ] || cp -P "$d"/*.so* "$bin/lib/" 2>/dev/null
 done
-export LD_LIBRARY_PATH LANG=C.UTF-8
+export LD_LIBRARY_PATH=$bin/lib LANG=C.UTF-8
 status=0
 
 serial=VM-SMOKE-1
-listing=$("$build/tools/emulate/tsd-emulate" --usbip --serial "$serial" -- \
-    "$build/tools/tsdctl/tsdctl" list 2>&1)
+listing=$("$bin/tsd-emulate" --usbip --serial "$serial" -- "$bin/tsdctl" list 2>&1)
 echo "$listing"
 case $listing in
     *"$serial"*) echo "== tsdctl list through the kernel: passed" ;;
@@ -21,7 +27,7 @@ case $listing in
 esac
 
 t0=$(cut -d' ' -f1 /proc/uptime)
-"$build/tests/touchsdk_device_tests" --gtest_brief=1 >/tmp/device.log 2>&1
+"$bin/touchsdk_device_tests" --gtest_brief=1 >/tmp/device.log 2>&1
 rc=$?
 cat /tmp/device.log
 t1=$(cut -d' ' -f1 /proc/uptime)

@@ -22,7 +22,7 @@ vm_say() {
 # kernel flavour; image is the file in /boot that qemu can load.
 # shellcheck disable=SC2034,SC2054 # read by the sourcing scripts; qemu's commas
 vm_arch_vars() {
-    arch=$1
+    arch=$1 root_in_initramfs=0
     case $arch in
         amd64)
             qemu=qemu-system-x86_64 qemu_pkg=qemu-system-x86 flavour=amd64
@@ -56,6 +56,10 @@ vm_arch_vars() {
             fi
             console=ttyS0 out_tty=ttyS1 kvm_possible=0
             out_args=(-serial chardev:out)
+            # A file on a 9p mount cannot be executed there (the host's
+            # EOPNOTSUPP arrives as MIPS's ENOTSOCK), so the root rides in
+            # the initramfs.
+            root_in_initramfs=1
             ;;
         *) vm_die "unknown architecture '$arch' (known: $VM_ARCHES)" ;;
     esac
@@ -180,7 +184,8 @@ VM_BOOT_MODULES="virtio_pci virtio_console 9pnet_virtio 9p overlay"
 vm_build_initramfs() {
     local key dir m f busybox=$rootdir/bin/busybox
     vm_need cpio busybox-static
-    key=$( (cat "$vm_root/scripts/vm/init" "$busybox"; echo "$kver $VM_BOOT_MODULES") |
+    key=$( (cat "$vm_root/scripts/vm/init" "$busybox"
+        echo "$kver $VM_BOOT_MODULES $root_in_initramfs") |
         sha256sum | cut -c1-16)
     initramfs=$vm_cache/$arch/initramfs-$key.cpio
     [ ! -e "$initramfs" ] || return 0
@@ -188,6 +193,10 @@ vm_build_initramfs() {
     dir=$vm_cache/$arch/initramfs.tmp
     rm -rf "$dir"
     mkdir -p "$dir/bin" "$dir/modules" "$dir/dev" "$dir/proc" "$dir/sys" "$dir/newroot"
+    if [ "$root_in_initramfs" = 1 ]; then
+        cp -a "$rootdir/." "$dir/"
+        touch "$dir/etc/tsd-vm-root"
+    fi
     cp "$busybox" "$dir/bin/busybox"
     cp "$vm_root/scripts/vm/init" "$dir/init"
     chmod 755 "$dir/init"
