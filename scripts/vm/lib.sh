@@ -93,10 +93,11 @@ vm_apt_download() {
     apt_opts=(-q -o "Dir::State::Lists=$state/lists" -o "Dir::Cache=$state/cache"
         -o "Dir::State::extended_states=$state/extended_states"
         -o APT::Sandbox::User=root -o "APT::Architectures::=$a")
-    if [ ! -e "$state/updated" ]; then
+    # Fresh lists once a run: the archive drops superseded versions.
+    if [ "${vm_apt_updated:-}" != "$a" ]; then
         apt-get "${apt_opts[@]}" update >"$state/update.log" 2>&1 ||
             { cat "$state/update.log" >&2; vm_die "apt-get update for $a failed"; }
-        touch "$state/updated"
+        vm_apt_updated=$a
     fi
     (cd "$dir" && apt-get "${apt_opts[@]}" download "${@/%/:$a}" >/dev/null) ||
         vm_die "apt-get download $* for $a failed"
