@@ -116,12 +116,17 @@ boot() {
     if [ "$accel" = kvm ]; then args=("${args[@]/#max/host}"); fi
     rm -f "$job/up" "$job/status" "$job/console.log"
     t0=$(date +%s%N)
-    "$qemu" "${args[@]}" </dev/null &
+    # A KVM that cannot run this kernel aborts noisily: that goes to a log.
+    if [ "$accel" = kvm ]; then
+        "$qemu" "${args[@]}" </dev/null 2>"$job/kvm.log" &
+    else
+        "$qemu" "${args[@]}" </dev/null &
+    fi
     qpid=$!
     while [ ! -e "$job/up" ]; do
-        if ! kill -0 "$qpid" 2>/dev/null; then wait "$qpid" || true; qpid=; return 1; fi
+        if ! kill -0 "$qpid" 2>/dev/null; then wait "$qpid" 2>/dev/null || true; qpid=; return 1; fi
         if [ -n "$limit" ] && (($(date +%s%N) - t0 >= limit * 1000000000)); then
-            kill "$qpid"; wait "$qpid" || true; qpid=
+            kill "$qpid"; wait "$qpid" 2>/dev/null || true; qpid=
             return 1
         fi
         sleep 0.1
