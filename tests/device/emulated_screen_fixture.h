@@ -36,6 +36,8 @@ namespace tsdtest {
 //   DeviceHandle.SerialNumberIsWidenedBytewise
 //   Hotplug.OtherSubsystemsAreReportedOtherActionsAreNot
 //   UnreadReports.FullNodeDropsOldestAndCommandsStillWork
+// and the other way round, what only the kernel can do skips on umockdev:
+//   HungScreen.RequestTimesOutNodeStillClosesScreenRecovers
 inline bool onKernel() {
     const char* chosen = std::getenv("TSD_TEST_PRESENTATION");
     return chosen != nullptr && std::strcmp(chosen, "usbip") == 0;
