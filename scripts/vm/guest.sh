@@ -40,11 +40,10 @@ fi
 mkdir -p /run/udev/rules.d
 for rule in $VM_RULES; do cp "$rule" /run/udev/rules.d/; done
 /lib/systemd/systemd-udevd --daemon >/run/udevd.log 2>&1 || echo "vm: udevd did not start" >"$out"
-# Only the subsystems a screen touches: replaying every PCI and ACPI device
-# costs seconds under emulation.
-udevadm trigger --action=add --subsystem-match=misc --subsystem-match=usb \
-    --subsystem-match=hid --subsystem-match=hidraw --subsystem-match=input \
-    --subsystem-match=udc
+# Only the subsystems a screen touches: replaying every PCI, ACPI and misc
+# device costs seconds under emulation, and screens come later, hot-plugged.
+udevadm trigger --action=add --subsystem-match=usb --subsystem-match=hid \
+    --subsystem-match=hidraw --subsystem-match=usbmisc
 udevadm settle --timeout=30
 
 # The kernel's console turns each newline into CR LF; the host wants the
