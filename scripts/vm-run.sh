@@ -1,5 +1,5 @@
 #!/bin/bash
-# vm-run.sh [--arch ARCH] [--timeout S] [--smp N] [--verbose] -- COMMAND [ARGS...]
+# vm-run.sh [--arch ARCH] [--timeout S] [--smp N] [--scratch DIR]... [--verbose] -- COMMAND [ARGS...]
 #
 # Runs COMMAND as root inside a throw-away virtual machine booted from
 # Debian 12's own kernel for ARCH (default amd64), on the host's root file
@@ -9,6 +9,8 @@
 # (modprobe vhci-hcd). COMMAND starts in the current directory with TSD_VM=1
 # set; its output streams to stdout and its exit status becomes ours.
 # 124 means the timeout struck, 125 that the machine failed to boot.
+# Writes below a --scratch folder of the repository stay in the guest: there
+# FIFOs and sockets work, which the shared folder cannot hold.
 #
 # The kernel package is fetched with apt-get download and unpacked (never
 # installed) into ${TSD_VM_CACHE:-~/.cache/touchsdk-vm}, and reused. KVM is
@@ -25,13 +27,21 @@ usage() {
     exit 2
 }
 
-arch=amd64 timeout=600 smp=1 verbose=0
+arch=amd64 timeout=600 smp=1 verbose=0 scratch=""
 while [ $# -gt 0 ]; do
     case $1 in
         --arch) arch=${2:?}; shift 2 ;;
         --timeout) timeout=${2:?}; shift 2 ;;
         --smp) smp=${2:?}; shift 2 ;;
         --verbose) verbose=1; shift ;;
+        --scratch)
+            dir=$(realpath -e "${2:?}") || vm_die "no folder ${2:-}"
+            case $dir in
+                "$vm_root" | "$vm_root"/*) scratch="$scratch $dir" ;;
+                *) vm_die "--scratch $dir is not inside $vm_root" ;;
+            esac
+            shift 2
+            ;;
         --) shift; break ;;
         *) usage ;;
     esac
@@ -71,6 +81,7 @@ done
     echo "VM_REPO=$(shq "$vm_root")"
     echo "VM_OUT_TTY=$out_tty"
     echo "VM_ROOT_KIND=$root_kind"
+    echo "VM_SCRATCH=$(shq "$scratch")"
     echo "VM_RULES=$(shq "$rules")"
 } >"$job/config"
 {
@@ -105,12 +116,17 @@ boot() {
     if [ "$accel" = kvm ]; then args=("${args[@]/#max/host}"); fi
     rm -f "$job/up" "$job/status" "$job/console.log"
     t0=$(date +%s%N)
-    "$qemu" "${args[@]}" </dev/null &
+    # A KVM that cannot run this kernel aborts noisily: that goes to a log.
+    if [ "$accel" = kvm ]; then
+        "$qemu" "${args[@]}" </dev/null 2>"$job/kvm.log" &
+    else
+        "$qemu" "${args[@]}" </dev/null &
+    fi
     qpid=$!
     while [ ! -e "$job/up" ]; do
-        if ! kill -0 "$qpid" 2>/dev/null; then wait "$qpid" || true; qpid=; return 1; fi
+        if ! kill -0 "$qpid" 2>/dev/null; then wait "$qpid" 2>/dev/null || true; qpid=; return 1; fi
         if [ -n "$limit" ] && (($(date +%s%N) - t0 >= limit * 1000000000)); then
-            kill "$qpid"; wait "$qpid" || true; qpid=
+            kill "$qpid"; wait "$qpid" 2>/dev/null || true; qpid=
             return 1
         fi
         sleep 0.1
@@ -175,7 +191,8 @@ fi
 if [ -e "$job/end" ]; then
     boot_ms=$((up_ms + $(mark_ms ready) - $(mark_ms up)))
     command_ms=$(($(mark_ms end) - $(mark_ms ready)))
-    vm_say "$arch ($accel, $kver): booted to the command in $(seconds "$boot_ms") s," \
+    vm_say "$arch ($accel, $kver): booted to the command in $(seconds "$boot_ms") s" \
+        "(udev $(seconds $(($(mark_ms ready) - $(mark_ms up)))) s of it)," \
         "command $(seconds "$command_ms") s, exit status $rc"
     if [ -n "${TSD_VM_TIMES:-}" ]; then
         printf 'vm_boot=%s vm_command=%s vm_accel=%s vm_kernel=%s\n' "$(seconds "$boot_ms")" \

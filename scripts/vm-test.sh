@@ -35,39 +35,40 @@ built=$(date +%s)
 build=$vm_root/build/$preset
 emulate=$(find "$build" -name tsd-emulate -type f -perm -u+x | head -n 1)
 
-# Tests that need what only umockdev can fake (an interrupted ioctl, a
-# made-up sysfs) carry this label and stay on the host.
-excluded=umockdev
 if [ -n "$emulate" ] && "$emulate" --help 2>&1 | grep -q -- --usbip; then
     export TSD_TEST_PRESENTATION=usbip
     groups=(device tools python)
 else
-    echo "== tsd-emulate has no USB/IP presentation in this build: running the unit tests"
+    echo "== tsd-emulate cannot present screens through USB/IP: running the unit tests"
     groups=(unit)
 fi
 label_regex=$(IFS='|'; echo "^(${groups[*]})\$")
 
-out=$build/vm-test
-rm -rf "$out"
+# The build tree is scratch in the guest (FIFOs and sockets cannot live on
+# the shared folder); the reports go next to it.
+out=$vm_root/build/vm-test/$preset
+rm -rf "$out" "$vm_root/build/kernel-summary.txt"
 mkdir -p "$out"
-ctest --test-dir "$build" -N --show-only=json-v1 -L "$label_regex" -LE "$excluded" >"$out/tests.json"
+ctest --test-dir "$build" -N --show-only=json-v1 -L "$label_regex" >"$out/tests.json"
 export TSD_VM_TIMES=$out/times
 set +e
-"$here/vm-run.sh" --arch "$arch" --smp 2 --timeout 1500 -- \
-    sh "$here/vm/suite.sh" "$build" "$out/junit.xml" "$label_regex" "$excluded" |
+"$here/vm-run.sh" --arch "$arch" --smp 2 --timeout 1500 --scratch "$build" -- \
+    sh "$here/vm/suite.sh" "$build" "$out/junit.xml" "$label_regex" |
     tee "$out/console.log"
 status=${PIPESTATUS[0]}
 set -e
 
 echo
-echo "== kernel tests ($arch, presentation ${TSD_TEST_PRESENTATION:-none}, preset $preset)"
-if [ -e "$out/junit.xml" ]; then
-    python3 "$here/vm/summary.py" "$out/tests.json" "$out/junit.xml" "${groups[@]}"
-fi
-# shellcheck source=/dev/null
-[ ! -e "$TSD_VM_TIMES" ] || . "$TSD_VM_TIMES"
-echo "build $((built - start)) s, boot ${vm_boot:-?} s, tests ${vm_command:-?} s," \
-    "step $(($(date +%s) - start)) s"
+{
+    echo "== kernel tests ($arch, presentation ${TSD_TEST_PRESENTATION:-none}, preset $preset)"
+    if [ -e "$out/junit.xml" ]; then
+        python3 "$here/vm/summary.py" "$out/tests.json" "$out/junit.xml" "${groups[@]}"
+    fi
+    # shellcheck source=/dev/null
+    [ ! -e "$TSD_VM_TIMES" ] || . "$TSD_VM_TIMES"
+    echo "build $((built - start)) s, boot ${vm_boot:-?} s (${vm_accel:-?}), tests ${vm_command:-?} s," \
+        "step $(($(date +%s) - start)) s"
+} | tee "$vm_root/build/kernel-summary.txt"
 result=$(grep -a 'tests passed.*tests failed out of' "$out/console.log" | tail -n 1 || true)
 echo "${result:-ctest did not finish (exit status $status)}"
 exit "$status"

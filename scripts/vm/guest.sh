@@ -15,6 +15,18 @@ out=/dev/$VM_OUT_TTY
 # Milestones in the guest's uptime, for the host's report of where the time went.
 mark() { awk '{ print $1 }' /proc/uptime >"$job/$1"; }
 mark up
+mkdir -p /dev/pts /dev/shm
+mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts /dev/pts
+mount -t tmpfs -o mode=1777,nosuid,nodev shm /dev/shm
+# qemu's 9p server refuses to open FIFOs and sockets, so a folder where the
+# command makes them gets a tmpfs overlay: written there, kept in the guest.
+n=0
+for dir in $VM_SCRATCH; do
+    n=$((n + 1))
+    mkdir -p "/run/tsd-vm-scratch/$n/data" "/run/tsd-vm-scratch/$n/work"
+    mount -t overlay -o "lowerdir=$dir,upperdir=/run/tsd-vm-scratch/$n/data,workdir=/run/tsd-vm-scratch/$n/work" \
+        scratch "$dir"
+done
 busybox hostname tsd-vm
 busybox ip link set lo up
 
@@ -28,11 +40,10 @@ fi
 mkdir -p /run/udev/rules.d
 for rule in $VM_RULES; do cp "$rule" /run/udev/rules.d/; done
 /lib/systemd/systemd-udevd --daemon >/run/udevd.log 2>&1 || echo "vm: udevd did not start" >"$out"
-# Only the subsystems a screen touches: replaying every PCI and ACPI device
-# costs seconds under emulation.
-udevadm trigger --action=add --subsystem-match=misc --subsystem-match=usb \
-    --subsystem-match=hid --subsystem-match=hidraw --subsystem-match=input \
-    --subsystem-match=udc
+# Only the subsystems a screen touches: replaying every PCI, ACPI and misc
+# device costs seconds under emulation, and screens come later, hot-plugged.
+udevadm trigger --action=add --subsystem-match=usb --subsystem-match=hid \
+    --subsystem-match=hidraw --subsystem-match=usbmisc
 udevadm settle --timeout=30
 
 # The kernel's console turns each newline into CR LF; the host wants the

@@ -22,7 +22,7 @@ vm_say() {
 # kernel flavour; image is the file in /boot that qemu can load.
 # shellcheck disable=SC2034,SC2054 # read by the sourcing scripts; qemu's commas
 vm_arch_vars() {
-    arch=$1
+    arch=$1 root_in_initramfs=0
     case $arch in
         amd64)
             qemu=qemu-system-x86_64 qemu_pkg=qemu-system-x86 flavour=amd64
@@ -31,19 +31,20 @@ vm_arch_vars() {
             image=vmlinux
             qemu_args=(-M pc -cpu max -m 1024)
             console=ttyS0 out_tty=ttyS1 out_args=(-serial chardev:out)
-            virtio=pci kvm_possible=1
+            kvm_possible=1
             ;;
         armhf)
             qemu=qemu-system-arm qemu_pkg=qemu-system-arm flavour=armmp image=vmlinuz
             qemu_args=(-M virt,highmem=off -cpu cortex-a15 -m 1024)
-            console=ttyAMA0 out_tty=hvc0 virtio=pci kvm_possible=0
+            console=ttyAMA0 out_tty=hvc0 kvm_possible=0
             out_args=(-device virtio-serial-pci -device virtconsole,chardev=out)
             ;;
         ppc64el)
             qemu=qemu-system-ppc64 qemu_pkg=qemu-system-ppc flavour=powerpc64le image=vmlinux
-            qemu_args=(-M pseries -cpu power9 -m 1024)
+            qemu_args=(-M pseries,cap-cfpc=broken,cap-sbbc=broken,cap-ibs=broken,cap-ccf-assist=off
+                -cpu power9 -m 1024)
             # The pseries console is itself hvc0, so the output port is hvc1.
-            console=hvc0 out_tty=hvc1 virtio=pci kvm_possible=0
+            console=hvc0 out_tty=hvc1 kvm_possible=0
             out_args=(-device virtio-serial-pci -device virtconsole,chardev=out)
             ;;
         mipsel | mips64el)
@@ -53,8 +54,12 @@ vm_arch_vars() {
             else
                 flavour=5kc-malta qemu_args=(-M malta -cpu 5KEc -m 512)
             fi
-            console=ttyS0 out_tty=ttyS1 virtio=pci kvm_possible=0
+            console=ttyS0 out_tty=ttyS1 kvm_possible=0
             out_args=(-serial chardev:out)
+            # A file on a 9p mount cannot be executed there (the host's
+            # EOPNOTSUPP arrives as MIPS's ENOTSOCK), so the root rides in
+            # the initramfs.
+            root_in_initramfs=1
             ;;
         *) vm_die "unknown architecture '$arch' (known: $VM_ARCHES)" ;;
     esac
@@ -88,10 +93,11 @@ vm_apt_download() {
     apt_opts=(-q -o "Dir::State::Lists=$state/lists" -o "Dir::Cache=$state/cache"
         -o "Dir::State::extended_states=$state/extended_states"
         -o APT::Sandbox::User=root -o "APT::Architectures::=$a")
-    if [ ! -e "$state/updated" ]; then
+    # Fresh lists once a run: the archive drops superseded versions.
+    if [ "${vm_apt_updated:-}" != "$a" ]; then
         apt-get "${apt_opts[@]}" update >"$state/update.log" 2>&1 ||
             { cat "$state/update.log" >&2; vm_die "apt-get update for $a failed"; }
-        touch "$state/updated"
+        vm_apt_updated=$a
     fi
     (cd "$dir" && apt-get "${apt_opts[@]}" download "${@/%/:$a}" >/dev/null) ||
         vm_die "apt-get download $* for $a failed"
@@ -179,7 +185,8 @@ VM_BOOT_MODULES="virtio_pci virtio_console 9pnet_virtio 9p overlay"
 vm_build_initramfs() {
     local key dir m f busybox=$rootdir/bin/busybox
     vm_need cpio busybox-static
-    key=$( (cat "$vm_root/scripts/vm/init" "$busybox"; echo "$kver $VM_BOOT_MODULES") |
+    key=$( (cat "$vm_root/scripts/vm/init" "$busybox"
+        echo "$kver $VM_BOOT_MODULES $root_in_initramfs") |
         sha256sum | cut -c1-16)
     initramfs=$vm_cache/$arch/initramfs-$key.cpio
     [ ! -e "$initramfs" ] || return 0
@@ -187,6 +194,10 @@ vm_build_initramfs() {
     dir=$vm_cache/$arch/initramfs.tmp
     rm -rf "$dir"
     mkdir -p "$dir/bin" "$dir/modules" "$dir/dev" "$dir/proc" "$dir/sys" "$dir/newroot"
+    if [ "$root_in_initramfs" = 1 ]; then
+        cp -a "$rootdir/." "$dir/"
+        touch "$dir/etc/tsd-vm-root"
+    fi
     cp "$busybox" "$dir/bin/busybox"
     cp "$vm_root/scripts/vm/init" "$dir/init"
     chmod 755 "$dir/init"
