@@ -61,11 +61,11 @@ private:
 
     int master_ = -1;
     std::string slave_;
-    std::string lockEntry_;               // our PTY's entry in the lock registry
-    Queue early_;                         // until the first reader claims the file
+    std::string lockEntry_;  // our PTY's entry in the lock registry
+    Queue early_;            // until the first reader claims the file
     bool claimed_ = false;
     std::map<const void*, Queue> queues_;  // by reader
-    bool token_ = false;                  // a byte waits in the PTY
+    bool token_ = false;                   // a byte waits in the PTY
 };
 
 }  // namespace tsdemu
