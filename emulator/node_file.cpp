@@ -24,7 +24,7 @@ int openSlave(const std::string& path) {
 // old entry or the new one, never none.
 std::string registerLockFile(const std::string& lockFile, const std::string& slave) {
     const std::string::size_type slash = lockFile.rfind('/');
-    const std::string entry = tsdemu::ptyLockEntry(lockFile.substr(0, slash), slave);
+    std::string entry = tsdemu::ptyLockEntry(lockFile.substr(0, slash), slave);
     const std::string temporary = entry + ".next";
     ::unlink(temporary.c_str());
     if (::symlink(lockFile.c_str(), temporary.c_str()) != 0 ||

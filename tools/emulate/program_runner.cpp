@@ -67,7 +67,8 @@ std::string lockPreload() {
     if (::access(TSD_EMULATE_LOCKS_INSTALLED, R_OK) == 0) return TSD_EMULATE_LOCKS_INSTALLED;
     std::fprintf(stderr, "tsd-emulate: %s is missing: reinstall tsd-emulate\n",
                  TSD_EMULATE_LOCKS_INSTALLED);
-    std::exit(2);
+    // Before the program starts, when no screen is in use yet.
+    std::exit(2);  // NOLINT(concurrency-mt-unsafe)
 }
 
 }  // namespace
