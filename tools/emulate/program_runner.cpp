@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,8 @@ std::string lockPreload() {
         if (::access(beside.c_str(), R_OK) == 0) return beside;
     }
     if (::access(TSD_EMULATE_LOCKS_INSTALLED, R_OK) == 0) return TSD_EMULATE_LOCKS_INSTALLED;
-    std::fprintf(stderr, "tsd-emulate: %s is missing: reinstall tsd-emulate\n",
-                 TSD_EMULATE_LOCKS_INSTALLED);
-    // Before the program starts, when no screen is in use yet.
-    std::exit(2);  // NOLINT(concurrency-mt-unsafe)
+    throw std::runtime_error(std::string(TSD_EMULATE_LOCKS_INSTALLED) +
+                             " is missing: reinstall tsd-emulate");
 }
 
 }  // namespace
