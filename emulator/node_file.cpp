@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "locks/node_lock_registry.h"
+
 namespace tsdemu {
 namespace {
 
@@ -18,9 +20,23 @@ int openSlave(const std::string& path) {
     return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
+// Replaced in one step: a process looking the PTY up meanwhile finds the
+// old entry or the new one, never none.
+std::string registerLockFile(const std::string& lockFile, const std::string& slave) {
+    const std::string::size_type slash = lockFile.rfind('/');
+    std::string entry = tsdemu::ptyLockEntry(lockFile.substr(0, slash), slave);
+    const std::string temporary = entry + ".next";
+    ::unlink(temporary.c_str());
+    if (::symlink(lockFile.c_str(), temporary.c_str()) != 0 ||
+        ::rename(temporary.c_str(), entry.c_str()) != 0) {
+        throw std::runtime_error("cannot register " + entry);
+    }
+    return entry;
+}
+
 }  // namespace
 
-NodeFile::NodeFile() {
+NodeFile::NodeFile(const std::string& lockFile) {
     // Close-on-exec from the start: a program started later must not
     // inherit the device end, or the line would never hang up.
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -44,6 +60,13 @@ NodeFile::NodeFile() {
     ::cfmakeraw(&settings);
     ::tcsetattr(slave, TCSANOW, &settings);
     ::close(slave);
+    if (lockFile.empty()) return;
+    try {
+        lockEntry_ = registerLockFile(lockFile, slave_);
+    } catch (const std::runtime_error&) {
+        ::close(master_);
+        throw;
+    }
 }
 
 NodeFile::~NodeFile() { hangUp(); }
@@ -116,7 +139,11 @@ void NodeFile::clearTokenIfDrained() {
     token_ = false;
 }
 
+// The entry goes before the PTY: once the PTY is gone its number may be
+// given to another, whose entry this one must not remove.
 void NodeFile::hangUp() {
+    if (!lockEntry_.empty()) ::unlink(lockEntry_.c_str());
+    lockEntry_.clear();
     if (master_ >= 0) ::close(master_);
     master_ = -1;
 }

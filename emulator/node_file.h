@@ -25,7 +25,10 @@ public:
     // a reader holds one report fewer; the newest are the ones dropped.
     static constexpr std::size_t kQueueDepth = 63;
 
-    NodeFile();  // throws std::runtime_error when no PTY can be made
+    // Throws std::runtime_error when no PTY can be made. With a lock file,
+    // locks taken on the PTY in an emulated process go to that file (see
+    // node_lock_registry.h) for as long as the file is not hung up.
+    explicit NodeFile(const std::string& lockFile = {});
     ~NodeFile();
     NodeFile(const NodeFile&) = delete;
     NodeFile& operator=(const NodeFile&) = delete;
@@ -58,10 +61,11 @@ private:
 
     int master_ = -1;
     std::string slave_;
-    Queue early_;                         // until the first reader claims the file
+    std::string lockEntry_;  // our PTY's entry in the lock registry
+    Queue early_;            // until the first reader claims the file
     bool claimed_ = false;
     std::map<const void*, Queue> queues_;  // by reader
-    bool token_ = false;                  // a byte waits in the PTY
+    bool token_ = false;                   // a byte waits in the PTY
 };
 
 }  // namespace tsdemu

@@ -34,9 +34,9 @@ void requirePreloadLoaded() {
 
 }  // namespace
 
-std::string umockdevPreloadList() {
+std::string umockdevPreloadList(const std::string& before) {
     const char* current = std::getenv("LD_PRELOAD");
-    std::string preload = kPreload;
+    std::string preload = before.empty() ? kPreload : before + ":" + kPreload;
     if (current != nullptr && *current != '\0') preload += std::string(":") + current;
 #ifdef TSDEMU_SANITIZER_RUNTIME
     // The sanitizer runtime must come first: ASan refuses to start otherwise,

@@ -1,5 +1,6 @@
 #include "testbed.h"
 
+#include <fcntl.h>
 #include <linux/hidraw.h>
 #include <linux/input.h>
 #include <sys/ioctl.h>
@@ -17,6 +18,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "locks/node_lock_registry.h"
 #include "node_file.h"
 #include "report_sizes.h"
 #include "screen_sysfs.h"
@@ -62,6 +64,7 @@ struct EmulatedScreen::Impl {
     UMockdevIoctlBase* handler = nullptr;
     bool attached = false;
     std::string nodeLink;  // <testbed root>/dev/hidrawN
+    std::string lockFile;  // shared by all opens of the node, new with each plug
 
     // Guarded by gLock.
     std::unique_ptr<NodeFile> next;  // the PTY the node's link leads to
@@ -123,7 +126,7 @@ void takeOpenedFile(ScreenImpl& screen) {
     screen.files.push_back(file);
     screen.unclaimed.push_back(file);
     try {
-        screen.next = std::make_unique<NodeFile>();
+        screen.next = std::make_unique<NodeFile>(screen.lockFile);
         pointNodeAt(screen, *screen.next);
     } catch (const std::exception&) {
         screen.next.reset();  // later opens share the last file
@@ -325,10 +328,18 @@ void makeNode(UMockdevTestbed* testbed, ScreenImpl& screen) {
     gchar* root = umockdev_testbed_get_root_dir(testbed);
     const std::string dir = std::string(root) + "/dev";
     screen.nodeLink = std::string(root) + screen.paths.devnode;
+    const std::string lockDir = nodeLockDir(root);
     g_free(root);
     g_mkdir_with_parents(dir.c_str(), 0755);
+    g_mkdir_with_parents(lockDir.c_str(), 0755);
+    // A re-plugged node is a new inode on the kernel's devtmpfs: locks
+    // held on the old one do not carry over.
+    screen.lockFile = lockDir + "/hid-" + std::to_string(screen.placement.hidInstance);
+    const int made = ::open(screen.lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (made < 0) throw std::runtime_error("cannot make " + screen.lockFile);
+    ::close(made);
     std::lock_guard<std::mutex> guard(gLock);
-    screen.next = std::make_unique<NodeFile>();
+    screen.next = std::make_unique<NodeFile>(screen.lockFile);
     pointNodeAt(screen, *screen.next);
 }
 
@@ -510,6 +521,7 @@ void Testbed::unplug(PresentedScreen& screen) {
         state.next.reset();
     }
     if (!state.nodeLink.empty()) ::unlink(state.nodeLink.c_str());
+    if (!state.lockFile.empty()) ::unlink(state.lockFile.c_str());
     // uevents read the device's sysfs directory: announce before removing.
     const std::vector<ChainEvent> sequence = removeSequence(state);
     for (const ChainEvent& event : sequence) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,23 @@ void forwardSignal(int signal) {
     }
 }
 
+// The lock interposer's preload library: beside tsd-emulate when run from
+// the build tree, else where it is installed. Without it the program's locks
+// on a node would not exclude each other's, so it must be there.
+std::string lockPreload() {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+        std::string beside = self;
+        beside = beside.substr(0, beside.rfind('/') + 1) + "libtsd-emulate-locks.so";
+        if (::access(beside.c_str(), R_OK) == 0) return beside;
+    }
+    if (::access(TSD_EMULATE_LOCKS_INSTALLED, R_OK) == 0) return TSD_EMULATE_LOCKS_INSTALLED;
+    throw std::runtime_error(std::string(TSD_EMULATE_LOCKS_INSTALLED) +
+                             " is missing: reinstall tsd-emulate");
+}
+
 }  // namespace
 
 int statusOf(int waitStatus) {
@@ -75,7 +93,7 @@ void forwardSignals() {
 // The preload in the program's process reaches the screens through the
 // testbed directory this process made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program, bool preload) {
-    const std::string preloads = preload ? umockdevPreloadList() : std::string();
+    const std::string preloads = preload ? umockdevPreloadList(lockPreload()) : std::string();
     // Listed before the fork: the child may only make async-signal-safe calls.
     std::vector<int> foreign;
     for (int fd : openDescriptors()) {

@@ -18,7 +18,8 @@ void noteInheritedDescriptors();
 void forwardSignals();
 
 // Starts `program` (argv style), under umockdev's preload when `preload`
-// (screens on USB/IP are the kernel's own); -1 when fork fails.
+// (screens on USB/IP are the kernel's own); -1 when fork fails. Throws
+// std::runtime_error when the preload library for node locks is missing.
 pid_t startProgram(char** program, bool preload);
 
 // Waits for the program to end; its wait status.

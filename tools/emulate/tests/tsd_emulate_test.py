@@ -110,6 +110,43 @@ def crlf_recording(args, work):
            f"CRLF replay: {recorded.stderr[-300:]} {replayed.stderr[-300:]} {replayed.stdout!r}")
 
 
+# Run as tsd-emulate's program: what each lock attempt on /dev/hidraw0 gave.
+LOCKS_PROGRAM = r"""
+import fcntl, os, struct
+def tried(call):
+    try:
+        call()
+        return "taken"
+    except BlockingIOError:
+        return "busy"
+def record_lock(fd):
+    fcntl.fcntl(fd, fcntl.F_OFD_SETLK, struct.pack("hhqqi", fcntl.F_WRLCK, 0, 0, 1, 0))
+first, second = (os.open("/dev/hidraw0", os.O_RDWR) for _ in range(2))
+seen = [tried(lambda: fcntl.flock(first, fcntl.LOCK_EX | fcntl.LOCK_NB)),
+        tried(lambda: fcntl.flock(second, fcntl.LOCK_EX | fcntl.LOCK_NB)),
+        tried(lambda: record_lock(first)), tried(lambda: record_lock(second))]
+child = os.fork()
+if child == 0:
+    other = os.open("/dev/hidraw0", os.O_RDWR)
+    os._exit(tried(lambda: fcntl.flock(other, fcntl.LOCK_EX | fcntl.LOCK_NB)) == "busy")
+seen.append("busy" if os.waitstatus_to_exitcode(os.waitpid(child, 0)[1]) == 1 else "taken")
+os.close(first)
+seen += [tried(lambda: fcntl.flock(second, fcntl.LOCK_EX | fcntl.LOCK_NB)),
+         tried(lambda: record_lock(second))]
+print(" ".join(seen))
+"""
+
+
+def node_locks_shared(args):
+    """Locks on a node exclude each other across its opens and processes,
+    and go with the descriptor that took them, as on the kernel's node."""
+    done = emulate(args, "--", sys.executable, "-c", LOCKS_PROGRAM)
+    wanted = "taken busy taken busy busy taken taken"
+    expect(done.returncode == 0 and done.stdout.strip() == wanted,
+           f"node locks: exit {done.returncode}, {done.stdout!r}, wanted {wanted!r}: "
+           f"{done.stderr[-300:]}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--emulate", required=True)
@@ -121,6 +158,7 @@ def main():
         touch_stays_in_range(args)
         plug_burst(args, work)
         crlf_recording(args, work)
+        node_locks_shared(args)
     return 1 if FAILURES else 0
 
 
