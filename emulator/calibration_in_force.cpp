@@ -1,7 +1,8 @@
 #include "calibration_in_force.h"
-#include "controller_parameters.h"
 
 #include <algorithm>
+
+#include "controller_parameters.h"
 
 namespace tsdemu {
 

@@ -38,7 +38,8 @@ constexpr Shape kShapes[] = {
 constexpr std::size_t kLongestTransfer = 64;
 
 std::optional<std::vector<uint8_t>> transferBytes(const std::string& hex) {
-    if (hex.empty() || hex.size() % 2 != 0 || hex.size() > 2 * kLongestTransfer) return std::nullopt;
+    if (hex.empty() || hex.size() % 2 != 0 || hex.size() > 2 * kLongestTransfer)
+        return std::nullopt;
     std::vector<uint8_t> bytes;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         unsigned value = 0;
@@ -131,7 +132,6 @@ ControlLine parseControlLine(const std::string& line) {
     }
     return failure("unknown command " + excerpt(tokens[0]));
 }
-
 
 std::string excerpt(const std::string& text) {
     if (text.size() <= kExcerptLength) return "\"" + text + "\"";

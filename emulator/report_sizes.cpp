@@ -14,7 +14,8 @@ constexpr std::array<std::size_t, 4> kDataLength = {0, 1, 2, 4};
 
 uint32_t itemValue(const std::vector<uint8_t>& bytes, std::size_t at, std::size_t length) {
     uint32_t value = 0;
-    for (std::size_t i = 0; i < length; ++i) value |= static_cast<uint32_t>(bytes[at + i]) << (8 * i);
+    for (std::size_t i = 0; i < length; ++i)
+        value |= static_cast<uint32_t>(bytes[at + i]) << (8 * i);
     return value;
 }
 
@@ -35,11 +36,20 @@ std::map<uint8_t, std::size_t> inputReportSizes(const std::vector<uint8_t>& desc
         if (at + 1 + length > descriptor.size()) break;
         const uint32_t value = itemValue(descriptor, at + 1, length);
         switch (prefix & 0xFCU) {
-            case kReportSizeItem: reportSize = value; break;
-            case kReportCountItem: reportCount = value; break;
-            case kReportIdItem: reportId = static_cast<uint8_t>(value); break;
-            case kInputItem: bits[reportId] += std::size_t{reportSize} * reportCount; break;
-            default: break;
+            case kReportSizeItem:
+                reportSize = value;
+                break;
+            case kReportCountItem:
+                reportCount = value;
+                break;
+            case kReportIdItem:
+                reportId = static_cast<uint8_t>(value);
+                break;
+            case kInputItem:
+                bits[reportId] += std::size_t{reportSize} * reportCount;
+                break;
+            default:
+                break;
         }
         at += 1 + length;
     }

@@ -159,8 +159,7 @@ void ScreenModel::setBlock(uint8_t module, uint16_t number, const Block& bytes) 
     moduleLocked(module).blocks.write(number, 0, bytes.data(), bytes.size());
 }
 
-std::vector<uint8_t> ScreenModel::blockBytes(uint8_t module, uint16_t first,
-                                             uint16_t count) const {
+std::vector<uint8_t> ScreenModel::blockBytes(uint8_t module, uint16_t first, uint16_t count) const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<uint8_t> bytes;
     for (uint16_t k = 0; k < count; ++k) {

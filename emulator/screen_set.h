@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "control_command.h"
-#include "sensor.h"
 #include "presentation.h"
+#include "sensor.h"
 
 namespace tsdemu {
 

@@ -36,7 +36,8 @@ std::string hexBytes(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
-std::string usbRecord(const ScreenIdentity& id, const ScreenPlacement& at, const ScreenPaths& paths) {
+std::string usbRecord(const ScreenIdentity& id, const ScreenPlacement& at,
+                      const ScreenPaths& paths) {
     std::string text = "P: " + paths.usb.substr(4) + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
     text += format("A: idVendor=%04x\nA: idProduct=%04x\n", id.vendorId, id.productId);
     text += format("A: busnum=1\nA: devnum=%u\nA: devpath=%u\n", at.devnum, at.port);
@@ -63,14 +64,16 @@ bool isPlainAscii(const std::string& text) {
 ScreenPaths screenPaths(const ScreenIdentity& id, const ScreenPlacement& at) {
     ScreenPaths paths;
     if (id.usbAncestor) {
-        paths.usb = std::string("/sys/devices/pci0000:00/") + kController + format("/usb1/1-%u", at.port);
+        paths.usb =
+            std::string("/sys/devices/pci0000:00/") + kController + format("/usb1/1-%u", at.port);
         paths.parent = paths.usb + format("/1-%u:1.0", at.port);
         paths.hiddev = paths.parent + format("/usbmisc/hiddev%u", at.hiddevMinor);
     } else {
-        paths.parent = format("/sys/devices/platform/i2c_designware.0/i2c-1/i2c-TSC%04u:00", at.port);
+        paths.parent =
+            format("/sys/devices/platform/i2c_designware.0/i2c-1/i2c-TSC%04u:00", at.port);
     }
-    paths.hid = paths.parent + format("/%04X:%04X:%04X", id.usbAncestor ? 3U : 0x18U, id.vendorId,
-                                      id.productId) +
+    paths.hid = paths.parent +
+                format("/%04X:%04X:%04X", id.usbAncestor ? 3U : 0x18U, id.vendorId, id.productId) +
                 format(".%04X", at.hidInstance);
     paths.hidraw = paths.hid + format("/hidraw/hidraw%u", at.hidrawMinor);
     paths.devnode = format("/dev/hidraw%u", at.hidrawMinor);

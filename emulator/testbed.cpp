@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -67,8 +67,8 @@ struct EmulatedScreen::Impl {
     std::string lockFile;  // shared by all opens of the node, new with each plug
 
     // Guarded by gLock.
-    std::unique_ptr<NodeFile> next;  // the PTY the node's link leads to
-    std::vector<std::shared_ptr<NodeFile>> files;  // open, in order of opening
+    std::unique_ptr<NodeFile> next;                   // the PTY the node's link leads to
+    std::vector<std::shared_ptr<NodeFile>> files;     // open, in order of opening
     std::deque<std::shared_ptr<NodeFile>> unclaimed;  // opened, its client not yet seen
     std::map<UMockdevIoctlClient*, std::shared_ptr<NodeFile>> clients;
     bool gone = false;
@@ -110,9 +110,8 @@ void forgetClosedFiles(ScreenImpl& screen) {
     const auto closed = [](const std::shared_ptr<NodeFile>& file) { return !file->held(); };
     screen.files.erase(std::remove_if(screen.files.begin(), screen.files.end(), closed),
                        screen.files.end());
-    screen.unclaimed.erase(
-        std::remove_if(screen.unclaimed.begin(), screen.unclaimed.end(), closed),
-        screen.unclaimed.end());
+    screen.unclaimed.erase(std::remove_if(screen.unclaimed.begin(), screen.unclaimed.end(), closed),
+                           screen.unclaimed.end());
     for (auto it = screen.clients.begin(); it != screen.clients.end();) {
         it = closed(it->second) ? screen.clients.erase(it) : std::next(it);
     }
@@ -481,7 +480,8 @@ EmulatedScreen& Testbed::plug(const ScreenIdentity& identity, unsigned port) {
     }
     ScreenPlacement at;
     at.port = port != 0 ? port : lowestFree(ports, 1);
-    if (ports.count(at.port) != 0) throw std::runtime_error("port " + std::to_string(at.port) + " is in use");
+    if (ports.count(at.port) != 0)
+        throw std::runtime_error("port " + std::to_string(at.port) + " is in use");
     at.devnum = ++impl_->devnums;
     at.hidInstance = ++impl_->hidInstances;
     at.hidrawMinor = lowestFree(hidraws, 0);

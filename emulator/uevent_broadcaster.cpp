@@ -8,9 +8,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
-#include <array>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -37,7 +37,8 @@ uint32_t murmur2(const std::string& text) {
     std::size_t i = 0;
     for (; i + 4 <= text.size(); i += 4) {
         uint32_t k = 0;
-        for (std::size_t b = 0; b < 4; ++b) k |= static_cast<uint32_t>(static_cast<uint8_t>(text[i + b])) << (8 * b);
+        for (std::size_t b = 0; b < 4; ++b)
+            k |= static_cast<uint32_t>(static_cast<uint8_t>(text[i + b])) << (8 * b);
         k *= m;
         k ^= k >> 24;
         k *= m;
@@ -45,7 +46,8 @@ uint32_t murmur2(const std::string& text) {
     }
     const std::size_t rest = text.size() - i;
     if (rest > 0) {
-        for (std::size_t b = rest; b-- > 0;) h ^= static_cast<uint32_t>(static_cast<uint8_t>(text[i + b])) << (8 * b);
+        for (std::size_t b = rest; b-- > 0;)
+            h ^= static_cast<uint32_t>(static_cast<uint8_t>(text[i + b])) << (8 * b);
         h *= m;
     }
     h ^= h >> 13;
@@ -211,8 +213,7 @@ void UeventBroadcaster::send(const std::string& syspath, const std::string& acti
                              const std::string& driver) {
     std::lock_guard<std::mutex> lock(mutex_);
     adopt();
-    const std::string message =
-        messageOf(propertiesOf(root_, syspath, action, driver, ++seqnum_));
+    const std::string message = messageOf(propertiesOf(root_, syspath, action, driver, ++seqnum_));
     for (std::size_t i = 0; i < listeners_.size();) {
         if (deliver(listeners_[i], message)) {
             ++i;

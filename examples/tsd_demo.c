@@ -6,13 +6,12 @@
  */
 #define _POSIX_C_SOURCE 200809L
 
-#include <touchsdk.h>
-
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <touchsdk.h>
 
 struct Demo {
     pthread_mutex_t mutex;

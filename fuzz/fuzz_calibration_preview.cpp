@@ -33,11 +33,11 @@ public:
     explicit ModelScreen(tsdemu::ScreenModel& model) : model_(model) {}
     FeatureIo set(const FeatureReport& report) override {
         return model_.setFeature(report.data(), report.size()) < 0 ? FeatureIo::Failed
-                                                                     : FeatureIo::Done;
+                                                                   : FeatureIo::Done;
     }
     FeatureIo get(FeatureReport& report) override {
         return model_.getFeature(report.data(), report.size()) < 0 ? FeatureIo::Failed
-                                                                     : FeatureIo::Done;
+                                                                   : FeatureIo::Done;
     }
 
 private:

@@ -101,7 +101,7 @@ constexpr uint8_t kGuard = 0xC5;
 
 void exchangeDirectly(TouchScreenHandle handle, FuzzedDataProvider& input) {
     static constexpr std::array<CommandType, 3> kTypes = {CommandType::Query, CommandType::Set,
-                                                         CommandType::Control};
+                                                          CommandType::Control};
     const CommandType type = input.PickValueInArray(kTypes);
     const auto module = input.ConsumeIntegral<uint8_t>();
     const auto code = input.ConsumeIntegral<uint8_t>();
@@ -148,7 +148,8 @@ void modeCommands(TouchScreenHandle handle, FuzzedDataProvider& input) {
             if (TsdGetTouchScreenHidMode(handle, &value) == TSD_OK) FUZZ_CHECK(value <= 2);
             break;
         case 4:
-            (void)TsdSetTouchScreenWorkingMode(handle, input.ConsumeIntegralInRange<uint32_t>(0, 2));
+            (void)TsdSetTouchScreenWorkingMode(handle,
+                                               input.ConsumeIntegralInRange<uint32_t>(0, 2));
             break;
         case 5:
             (void)TsdSetTouchScreenDataMode(handle, input.ConsumeIntegralInRange<uint32_t>(0, 5));

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "touch/report_decoding.h"
 #include "touch/packet_queue.h"
+#include "touch/report_decoding.h"
 
 using namespace touchsdk;
 

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 namespace {
 
 void narrowRoundTrip(const uint8_t* data, std::size_t size) {
-    const std::string narrow(reinterpret_cast<const char*>(data), strnlen(
-                                 reinterpret_cast<const char*>(data), size));
+    const std::string narrow(reinterpret_cast<const char*>(data),
+                             strnlen(reinterpret_cast<const char*>(data), size));
     const WideString wide = WideFromNarrow(narrow.c_str());
     if (!wide) return;
     const NarrowString back = NarrowFromWide(wide.get());

@@ -2,9 +2,8 @@
  * -Werror: the public header must stay plain C, callbacks written the way an
  * application writes them must be accepted without a cast or a warning in
  * either language, and the library must link and answer from the program. */
-#include <touchsdk.h>
-
 #include <stdio.h>
+#include <touchsdk.h>
 
 static void onEnumA(void* context, const char* syspath, const wchar_t* serialNumber) {
     (void)context;

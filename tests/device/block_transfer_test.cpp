@@ -106,8 +106,7 @@ TEST_F(BlockTransfer, BlockReplyOfAnotherLengthFails) {
     for (uint8_t length : {uint8_t{31}, uint8_t{33}}) {
         ASSERT_TRUE(beginBlockTransfer(handle, kModule, 0, 0));
         model().setDataReplyLength(length, 1);
-        EXPECT_FALSE(readBlock(handle, kModule, blockAddress(3), nullptr, 32))
-            << int{length};
+        EXPECT_FALSE(readBlock(handle, kModule, blockAddress(3), nullptr, 32)) << int{length};
         EXPECT_TRUE(readBlock(handle, kModule, blockAddress(3), nullptr, 32));
     }
     model().injectFault(CommandFault::AckInsteadOfData, 1);
@@ -127,8 +126,7 @@ TEST_F(BlockTransfer, RefusedSetFormFallsBackToControl) {
 
     model().clearRequests();
     EXPECT_FALSE(beginBlockTransfer(handle, kModule, 1, 0x0203));
-    EXPECT_EQ(model().requests(),
-              (std::vector<CommandFrame>{{kSet, kModule, 0xB8, {1, 0, 3, 2}}}));
+    EXPECT_EQ(model().requests(), (std::vector<CommandFrame>{{kSet, kModule, 0xB8, {1, 0, 3, 2}}}));
     model().clearRequests();
     EXPECT_TRUE(beginBlockTransfer(handle, kModule, 0, 0x0203));
     EXPECT_EQ(model().requests().back(), (CommandFrame{kControl, kModule, 0xB8, {3, 2}}));

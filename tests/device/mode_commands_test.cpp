@@ -90,8 +90,8 @@ TEST_F(ModeCommands, AckInsteadOfDataFailsAGet) {
 
 TEST_F(ModeCommands, WorkingModeReachesTheListedModulesInOrder) {
     ASSERT_EQ(TsdSetTouchScreenWorkingMode(handle, 1), TSD_OK);
-    EXPECT_EQ(model().requests(), (std::vector<CommandFrame>{{kQuery, 0x80, 0xAE, {}},
-                                                             {kSet, 0x80, 0xA2, {1}}}));
+    EXPECT_EQ(model().requests(),
+              (std::vector<CommandFrame>{{kQuery, 0x80, 0xAE, {}}, {kSet, 0x80, 0xA2, {1}}}));
     model().clearRequests();
     model().setModuleList({0x81, 0x82});
     ASSERT_EQ(TsdSetTouchScreenWorkingMode(handle, 1), TSD_OK);

@@ -1,6 +1,6 @@
 #include <fcntl.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <vector>
@@ -38,8 +38,9 @@ std::vector<unsigned> readNumbers(int fd) {
 // keeps the first reports and drops the new ones, and a reader that opens
 // later starts empty.
 TEST_F(UnreadReports, FullNodeKeepsTheFirstAndCommandsStillWork) {
-    TSD_UMOCKDEV_ONLY("counts what the emulated node holds; the raw probe compares the "
-                      "kernel's queue (scripts/probe-compare.sh)");
+    TSD_UMOCKDEV_ONLY(
+        "counts what the emulated node holds; the raw probe compares the "
+        "kernel's queue (scripts/probe-compare.sh)");
     tsdemu::PresentedScreen& screen = plugScreen();
     TouchScreenHandle handle = openScreen(screen);
     ASSERT_NE(handle, nullptr);

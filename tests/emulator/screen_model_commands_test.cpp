@@ -126,7 +126,7 @@ TEST_F(ScreenModelCommands, RestartAndPreviewSwitch) {
 
 TEST_F(ScreenModelCommands, RecordsWellFormedRequestsOnly) {
     send(kSet, 0x80, 0xE1, {0xF1});
-    send(hexReport("55 1E 80 A2 00 23"));  // wrong checksum
+    send(hexReport("55 1E 80 A2 00 23"));     // wrong checksum
     send(hexReport("00 55 1E 80 A2 00 22"));  // not at byte 0: no 0x55 report
     send(kQuery, 0x80, 0xA2);
     const std::vector<CommandFrame> expected = {{kSet, 0x80, 0xE1, {0xF1}},
@@ -229,10 +229,10 @@ TEST_F(ScreenModelCommands, BlockTransferCommands) {
               std::vector<uint8_t>(write.begin() + 4, write.end()));
     EXPECT_EQ(model.block(0x80, 0x16)[31], 32);
     EXPECT_EQ(ask(kQuery, 0x80, 0xBB, {1, 0, 0x16, 0}), kRefused);  // sub-address
-    EXPECT_EQ(ask(kSet, 0x80, 0xBB, {4, 0, 0x16, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                                     14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                     29}),
-              kRefused);  // runs past the block
+    EXPECT_EQ(
+        ask(kSet, 0x80, 0xBB, {4,  0,  0x16, 0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+                               14, 15, 16,   17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29}),
+        kRefused);  // runs past the block
     EXPECT_EQ(ask(kSet, 0x80, 0xB9, {0, 0, 0, 0}), kAck);
     EXPECT_EQ(ask(kQuery, 0x80, 0xBB, {0, 0, 0x16, 0}), kRefused);  // transfer closed
 }

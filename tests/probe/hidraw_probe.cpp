@@ -52,23 +52,34 @@ void control(const std::string& line) {
 
 std::string errnoName(int error) {
     switch (error) {
-        case 0: return "ok";
-        case EAGAIN: return "EAGAIN";
-        case EIO: return "EIO";
-        case ENODEV: return "ENODEV";
-        case ENOENT: return "ENOENT";
-        case EINVAL: return "EINVAL";
-        case EPIPE: return "EPIPE";
-        case ENOTTY: return "ENOTTY";
-        default: return "errno " + std::to_string(error);
+        case 0:
+            return "ok";
+        case EAGAIN:
+            return "EAGAIN";
+        case EIO:
+            return "EIO";
+        case ENODEV:
+            return "ENODEV";
+        case ENOENT:
+            return "ENOENT";
+        case EINVAL:
+            return "EINVAL";
+        case EPIPE:
+            return "EPIPE";
+        case ENOTTY:
+            return "ENOTTY";
+        default:
+            return "errno " + std::to_string(error);
     }
 }
 
 std::string pollFlags(short revents) {
     std::string text;
-    const std::pair<short, const char*> names[] = {
-        {POLLIN, "POLLIN"}, {POLLOUT, "POLLOUT"}, {POLLERR, "POLLERR"}, {POLLHUP, "POLLHUP"},
-        {POLLNVAL, "POLLNVAL"}};
+    const std::pair<short, const char*> names[] = {{POLLIN, "POLLIN"},
+                                                   {POLLOUT, "POLLOUT"},
+                                                   {POLLERR, "POLLERR"},
+                                                   {POLLHUP, "POLLHUP"},
+                                                   {POLLNVAL, "POLLNVAL"}};
     for (const auto& [flag, name] : names) {
         if ((revents & flag) != 0) text += (text.empty() ? "" : "|") + std::string(name);
     }
@@ -107,7 +118,8 @@ std::string findNode(udev* context) {
     std::string node;
     udev_list_entry* entry = udev_enumerate_get_list_entry(scan);
     if (entry != nullptr) {
-        udev_device* device = udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
+        udev_device* device =
+            udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
         if (device != nullptr && udev_device_get_devnode(device) != nullptr) {
             node = udev_device_get_devnode(device);
         }
@@ -225,8 +237,7 @@ void probeUnread(const std::string& node) {
     observe("reading reader, 100 reports", std::to_string(seen));
     observe("unread reader keeps", std::to_string(kept.size()) + ", keys " +
                                        std::to_string(kept.empty() ? -1 : kept.front()[1]) +
-                                       " to " +
-                                       std::to_string(kept.empty() ? -1 : kept.back()[1]));
+                                       " to " + std::to_string(kept.empty() ? -1 : kept.back()[1]));
     ::close(busy);
     ::close(idle);
 }
@@ -237,7 +248,8 @@ void probeTransfers(const std::string& node) {
     observe("short report", std::to_string(drain(fd, kQuietMs).size()) + " reads");
     control("report 0 380101380200380301");
     std::string sizes;
-    for (const auto& read : drain(fd, kSettleMs)) sizes += (sizes.empty() ? "" : " ") + std::to_string(read.size());
+    for (const auto& read : drain(fd, kSettleMs))
+        sizes += (sizes.empty() ? "" : " ") + std::to_string(read.size());
     observe("three reports in one transfer", "reads of " + (sizes.empty() ? "none" : sizes));
     uint8_t report[3] = {0x00, 0x01, 0x02};
     observe("write", ::write(fd, report, sizeof report) < 0 ? errnoName(errno) : "ok");

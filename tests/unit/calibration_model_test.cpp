@@ -84,10 +84,14 @@ struct DegreeCase {
 
 TEST(CalibrationModel, DegreeFollowsSampleCount) {
     const DegreeCase cases[] = {
-        {0, FitStatus::TooFewSamples, 0, false, false},    {1, FitStatus::TooFewSamples, 0, false, false},
-        {2, FitStatus::TooFewSamples, 0, false, false},    {3, FitStatus::Ok, kLinearFlags, false, false},
-        {5, FitStatus::Ok, kLinearFlags, false, false},    {6, FitStatus::Ok, kPolynomialFlags, true, false},
-        {9, FitStatus::Ok, kPolynomialFlags, true, false}, {10, FitStatus::Ok, kPolynomialFlags, true, true},
+        {0, FitStatus::TooFewSamples, 0, false, false},
+        {1, FitStatus::TooFewSamples, 0, false, false},
+        {2, FitStatus::TooFewSamples, 0, false, false},
+        {3, FitStatus::Ok, kLinearFlags, false, false},
+        {5, FitStatus::Ok, kLinearFlags, false, false},
+        {6, FitStatus::Ok, kPolynomialFlags, true, false},
+        {9, FitStatus::Ok, kPolynomialFlags, true, false},
+        {10, FitStatus::Ok, kPolynomialFlags, true, true},
         {40, FitStatus::Ok, kPolynomialFlags, true, true},
     };
     for (const DegreeCase& c : cases) {

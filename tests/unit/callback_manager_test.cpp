@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "delivery_test_support.h"
 #include "common/sync_event.h"
+#include "delivery_test_support.h"
 
 namespace touchsdk {
 namespace {
@@ -28,7 +28,7 @@ struct Received {
     std::vector<uint16_t> scanTimes;  // guarded by mutex
     std::atomic<int> count{0};
     std::atomic<bool> inside{false};
-    SyncEvent* gate = nullptr;  // when set, the first call waits for it
+    SyncEvent* gate = nullptr;                       // when set, the first call waits for it
     CallbackManagerHandle unregisterFrom = nullptr;  // a callback that unregisters itself
     std::atomic<TsdResult> unregisterResult{TSD_FAILURE};
 };
@@ -411,7 +411,8 @@ TEST_F(CallbackManagerTest, SlowCallbackMeetsABoundedBacklogThatDropsTheOldest) 
     ASSERT_EQ(TsdUnregisterTouchCallback(manager), TSD_OK);
 
     EXPECT_EQ(backlog.highWater, kReportBacklog);
-    EXPECT_GE(backlog.dropped, kReports - kReportBacklog - static_cast<std::size_t>(atBurstEnd) - 1);
+    EXPECT_GE(backlog.dropped,
+              kReports - kReportBacklog - static_cast<std::size_t>(atBurstEnd) - 1);
     std::lock_guard<std::mutex> lock(slow.mutex);
     EXPECT_GE(slow.scanTimes.back(), kReports - static_cast<int>(kReportBacklog));
     for (std::size_t i = 1; i < slow.scanTimes.size(); ++i) {

@@ -21,8 +21,7 @@ void capture(void* context, const uint8_t* frame, uint8_t length) {
     ++captured->calls;
 }
 
-CommandRequest request(FrameType type, uint8_t module, uint8_t command,
-                       std::vector<uint8_t> data) {
+CommandRequest request(FrameType type, uint8_t module, uint8_t command, std::vector<uint8_t> data) {
     CommandRequest r;
     r.type = static_cast<uint8_t>(type);
     r.module = module;

@@ -89,7 +89,8 @@ TEST(FrameParser, ResynchronisesAfterGarbage) {
         {"bad checksum then ack", "55 4B 01 07 09 55 87", {hexBytes("87")}},
         {"bad long checksum", "55 1E 80 A2 00 23 55 B4", {hexBytes("B4")}},
         {"empty report", "55", {}},
-        {"echo then ack", "55 2D 80 E1 01 F0 52 55 87",
+        {"echo then ack",
+         "55 2D 80 E1 01 F0 52 55 87",
          {hexBytes("2D 80 E1 01 F0 52"), hexBytes("87")}},
     };
     for (const Case& c : cases) EXPECT_EQ(parse(hexReport(c.bytes)), c.expected) << c.name;

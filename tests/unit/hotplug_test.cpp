@@ -1,8 +1,8 @@
 #include "device/hotplug.h"
 
 #include <dirent.h>
-#include <poll.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 

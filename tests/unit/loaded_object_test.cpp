@@ -16,9 +16,7 @@ FindObject loaderFindObject() {
     return reinterpret_cast<FindObject>(dlsym(RTLD_DEFAULT, "_dl_find_object"));
 }
 
-void* addressOf(const char* symbol) {
-    return dlsym(RTLD_DEFAULT, symbol);
-}
+void* addressOf(const char* symbol) { return dlsym(RTLD_DEFAULT, symbol); }
 
 bool contains(const dl_find_object& object, const void* address) {
     const auto at = reinterpret_cast<std::uintptr_t>(address);

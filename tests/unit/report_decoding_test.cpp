@@ -122,17 +122,19 @@ TEST_F(ReportDecoding, ContactCountIsCappedAtTheTwoEntries) {
 
 TEST_F(ReportDecoding, EntryWithoutThePresentBitIsSkipped) {
     // Entry 0 has flags 03 (touching, bit 2 clear); entry 1 is present.
-    decode(hex("36 03 07 01 00 01 00 01 00 01 00"
-               "   05 08 02 00 02 00 02 00 02 00"
-               "   00 00 02"));
+    decode(
+        hex("36 03 07 01 00 01 00 01 00 01 00"
+            "   05 08 02 00 02 00 02 00 02 00"
+            "   00 00 02"));
     ASSERT_EQ(calls.points.size(), 1u);
     EXPECT_EQ(calls.points[0].id, 8);
 }
 
 TEST_F(ReportDecoding, LargestValuesWidenExactly) {
-    decode(hex("36 05 FF FF FF FF FF FF FF FF FF"
-               "   00 00 00 00 00 00 00 00 00 00"
-               "   FF FF 01"));
+    decode(
+        hex("36 05 FF FF FF FF FF FF FF FF FF"
+            "   00 00 00 00 00 00 00 00 00 00"
+            "   FF FF 01"));
     ASSERT_EQ(calls.points.size(), 1u);
     const Point& p = calls.points[0];
     EXPECT_EQ(p.id, 255);
@@ -188,10 +190,11 @@ TEST_F(ReportDecoding, TruncatedReportsAndWhatFollowsAreDropped) {
 TEST_F(ReportDecoding, UnregisteredKindIsConsumedAndLaterReportsStillDecoded) {
     ASSERT_TRUE(slots.clear(2, false));
     // A touch report whose payload holds 38 bytes, then a virtual key.
-    decode(hex("36 05 38 38 38 38 38 38 38 38 38"
-               "   00 00 00 00 00 00 00 00 00 00"
-               "   00 00 01"
-               "   38 04 01"));
+    decode(
+        hex("36 05 38 38 38 38 38 38 38 38 38"
+            "   00 00 00 00 00 00 00 00 00 00"
+            "   00 00 01"
+            "   38 04 01"));
     EXPECT_TRUE(calls.points.empty());
     EXPECT_EQ(calls.keys, (std::vector<std::pair<int, int>>{{4, 1}}));
 }

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/wake_fd.h"
 #include "delivery_test_support.h"
 #include "thread_list.h"
-#include "common/wake_fd.h"
 
 namespace touchsdk {
 namespace {

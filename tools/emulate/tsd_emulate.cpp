@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "calibration_sensor.h"
+#include "command_line.h"
 #include "control_channel.h"
 #include "control_command.h"
 #include "exit_status.h"
-#include "command_line.h"
 #include "preload.h"
 #include "presentation.h"
 #include "program_runner.h"
@@ -85,9 +85,9 @@ constexpr const char* kUsage =
     "See tsd-emulate(1) for the control commands and the recording format.\n";
 
 const std::vector<tsdtool::OptionEntry> kSpecs = {
-    {"screens", 0, true}, {"serial", 0, true},  {"vendor", 0, true},  {"product", 0, true},
-    {"range", 0, true},   {"warp", 0, true},    {"touch", 0, false},  {"rate", 0, true},
-    {"control", 0, true}, {"taps", 0, true},    {"replay", 0, true},  {"usbip", 0, false},
+    {"screens", 0, true}, {"serial", 0, true}, {"vendor", 0, true}, {"product", 0, true},
+    {"range", 0, true},   {"warp", 0, true},   {"touch", 0, false}, {"rate", 0, true},
+    {"control", 0, true}, {"taps", 0, true},   {"replay", 0, true}, {"usbip", 0, false},
 };
 
 [[noreturn]] void badValue(const char* option, const std::string& value, const char* takes) {
@@ -119,11 +119,14 @@ void takeScreenShape(const tsdtool::Options& given, Options& options) {
         if (!n || *n == 0) badValue("--screens", *text, "a number from 1 to 16");
         options.screens = static_cast<unsigned>(*n);
     }
-    if (const auto text = given.value("vendor")) options.setup.identity.vendorId = hexId("--vendor", *text);
-    if (const auto text = given.value("product")) options.setup.identity.productId = hexId("--product", *text);
+    if (const auto text = given.value("vendor"))
+        options.setup.identity.vendorId = hexId("--vendor", *text);
+    if (const auto text = given.value("product"))
+        options.setup.identity.productId = hexId("--product", *text);
     if (const auto text = given.value("range")) {
         const auto range = tsdtool::parseRange(*text);
-        if (!range) badValue("--range", *text, "X0,X1,Y0,Y1 from 0 to 65535, each axis with two ends");
+        if (!range)
+            badValue("--range", *text, "X0,X1,Y0,Y1 from 0 to 65535, each axis with two ends");
         options.setup.range = touchsdk::CalibrationRange{
             static_cast<float>(range->x0), static_cast<float>(range->x1),
             static_cast<float>(range->y0), static_cast<float>(range->y1)};
@@ -256,7 +259,8 @@ int run(const Options& options) {
         script = std::make_unique<tsdemu::ControlScript>(screens, taps, options.taps);
     }
     std::vector<std::thread> streams;
-    const touchsdk::CalibrationRange range = options.setup.range.value_or(tsdemu::kDefaultCoordinateRange);
+    const touchsdk::CalibrationRange range =
+        options.setup.range.value_or(tsdemu::kDefaultCoordinateRange);
     for (unsigned i = 0; options.touch && i < options.screens; ++i) {
         streams.emplace_back(tsdemu::sweepTouches, std::ref(screens), i, range, options.rateHz);
     }
