@@ -13,9 +13,9 @@ namespace tsdemu {
 // The screen's side of calibration: which stored record it applies and how.
 // Slot images are the raw bytes of a slot's blocks: marker byte, record,
 // filler.
-constexpr std::size_t kCalibrationSlotImageSize = 6 * 32;
+constexpr std::size_t kCalibrationSlotImageSize = std::size_t{6} * 32;
 static_assert(kCalibrationSlotImageSize > touchsdk::kCalibrationRecordSize);
-constexpr std::size_t kControllerParametersImageSize = 5 * 32;
+constexpr std::size_t kControllerParametersImageSize = std::size_t{5} * 32;
 static_assert(kControllerParametersImageSize > touchsdk::kControllerParametersSize);
 
 // The record held by a slot image; nullopt when it carries no marker.

@@ -48,7 +48,7 @@ std::optional<CommandFrame> decodeRequest(const uint8_t* report, std::size_t len
 // Answer frames, report ID first.
 std::vector<uint8_t> bareFrame(uint8_t type);
 std::vector<uint8_t> dataFrame(const std::vector<uint8_t>& data, bool corruptChecksum = false);
-std::vector<uint8_t> longFrame(const CommandFrame& frame);
+std::vector<uint8_t> longFrame(const CommandFrame& request);
 
 // Frames placed one after another from byte 0, the rest zero (a poll that
 // finds no answer returns the report ID and zeros).

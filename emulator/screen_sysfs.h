@@ -26,18 +26,18 @@ struct ScreenPaths {
     std::string devnode;  // "/dev/hidrawN"
 };
 
-ScreenPaths screenPaths(const ScreenIdentity& identity, const ScreenPlacement& placement);
+ScreenPaths screenPaths(const ScreenIdentity& id, const ScreenPlacement& at);
 
 // The strings the kernel's HID core keeps and the name ioctls answer:
 // "Manufacturer Product", the physical path, the serial; each cut to the
 // kernel's buffer.
 std::string hidName(const ScreenIdentity& identity);
-std::string hidPhys(const ScreenIdentity& identity, const ScreenPlacement& placement);
+std::string hidPhys(const ScreenIdentity& id, const ScreenPlacement& at);
 std::string hidUniq(const ScreenIdentity& identity);
 
 // umockdev's text format for the whole device tree, parents first.
-std::string sysfsRecord(const ScreenIdentity& identity, const std::vector<uint8_t>& descriptor,
-                        const ScreenPlacement& placement, const ScreenPaths& paths);
+std::string sysfsRecord(const ScreenIdentity& id, const std::vector<uint8_t>& descriptor,
+                        const ScreenPlacement& at, const ScreenPaths& paths);
 
 bool isPlainAscii(const std::string& text);
 

@@ -23,7 +23,8 @@ namespace {
 constexpr uint32_t kMonitorMagic = 0xFEEDCAFE;
 constexpr std::size_t kHeaderSize = 40;
 constexpr std::size_t kHashesAt = 24;
-static_assert(kHashesAt + 4 * 4 == kHeaderSize, "two hashes and two bloom words end the header");
+static_assert(kHashesAt + std::size_t{4} * 4 == kHeaderSize,
+              "two hashes and two bloom words end the header");
 
 // How long a send waits for a monitor that does not read before the event
 // is dropped for it.

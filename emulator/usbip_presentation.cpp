@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -118,7 +119,15 @@ UsbipScreen::UsbipScreen(const ScreenIdentity& identity) : model_(identity), por
     devnode_ = hidraw ? text(udev_device_get_devnode(hidraw.get())) : "";
 }
 
-UsbipScreen::~UsbipScreen() { unplug(); }
+UsbipScreen::~UsbipScreen() {
+    // A destructor must not throw: a screen the kernel will not let go of
+    // is the kernel's to clean up once the link closes.
+    try {
+        unplug();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tsd-emulate: unplugging a USB/IP screen: %s\n", e.what());
+    }
+}
 
 void UsbipScreen::unplug() {
     if (unplugged_) return;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <mutex>
 #include <touchsdk.hpp>
 
@@ -59,7 +60,7 @@ int main(int argc, char** argv) try {
     screen.callbacks().stopAll();
     std::printf("%u touches\n", touches);
     return done ? 0 : 1;
-} catch (const tsd::Error& e) {
+} catch (const std::exception& e) {  // tsd::Error names the failed call
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
 }

@@ -10,7 +10,7 @@
 #                    (--expect FILE | --kernel)
 set -eu
 
-emulate= probe= man= expect= kernel=
+emulate='' probe='' man='' expect='' kernel=''
 while [ $# -gt 0 ]; do
     case $1 in
         --emulate) emulate=$2; shift 2 ;;

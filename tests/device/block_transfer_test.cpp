@@ -79,7 +79,8 @@ TEST_F(BlockTransfer, WritingACalibrationSizedRecordSendsTheseFrames) {
     std::vector<CommandFrame> expected = {kBeginSet};
     for (uint8_t k = 0; k < 6; ++k) {
         std::vector<uint8_t> data = {0, 0, static_cast<uint8_t>(0x16 + k), 0};
-        data.insert(data.end(), image.begin() + 32 * k, image.begin() + 32 * (k + 1));
+        const auto at = static_cast<std::ptrdiff_t>(32) * k;
+        data.insert(data.end(), image.begin() + at, image.begin() + at + 32);
         expected.push_back({kSet, kModule, 0xBB, data});
     }
     expected.push_back(kEndSet);

@@ -33,7 +33,7 @@ protected:
 
     // Seeds a slot with a stored record whose flags byte tells it apart.
     void seedSlot(uint16_t first, uint8_t flags) {
-        std::vector<uint8_t> image(6 * 32, 0);
+        std::vector<uint8_t> image(std::size_t{6} * 32, 0);
         image[0] = 1;
         image[1] = flags;
         image[186] = 1;
