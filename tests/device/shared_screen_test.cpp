@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,14 +69,21 @@ pid_t startWorkerProcess(const std::string& syspath, int output) {
     std::vector<char*> envp;
     for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
-    std::string exe = "/proc/self/exe";
-    std::string filter = "--gtest_filter=SharedScreenWorker.OtherProcess";
-    char* argv[] = {exe.data(), filter.data(), nullptr};
+    // Started by its resolved path, through the runner where there is one:
+    // under valgrind or qemu-user /proc/self/exe would be the emulator itself.
+    std::vector<std::string> words;
+    std::istringstream runner(TSD_TEST_RUNNER);
+    for (std::string word; runner >> word;) words.push_back(word);
+    words.push_back(tsdtest::linkTarget("/proc/self/exe"));
+    words.emplace_back("--gtest_filter=SharedScreenWorker.OtherProcess");
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
     pid_t child = -1;
-    const int error = posix_spawn(&child, exe.c_str(), &actions, nullptr, argv, envp.data());
+    const int error = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? child : -1;
 }
