@@ -31,7 +31,8 @@ deps=${TSD_CROSS_DEPS:-$tsd_root/.deps}/$target
 jobs=${TSD_CROSS_JOBS:-2}
 results=$dir/cross-results.txt
 reports=$dir/cross-tests
-labels="unit device tools"
+# TSD_CROSS_LABELS picks which of them run (CI: unit only; see .ci/run).
+labels=${TSD_CROSS_LABELS:-unit device tools}
 status=0
 
 emulator=ON
