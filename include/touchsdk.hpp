@@ -377,8 +377,8 @@ enum class HotplugAction : uint32_t { add = TSD_ACTION_ADD, remove = TSD_ACTION_
 class HotplugWatch {
 public:
     // Not for a HotplugWatch itself: moving one goes to the move constructor.
-    template <typename F, typename = std::enable_if_t<
-                              !std::is_same_v<std::decay_t<F>, HotplugWatch>>>
+    template <typename F,
+              typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, HotplugWatch>>>
     explicit HotplugWatch(F&& f) : callback_(std::make_unique<Callback>(std::forward<F>(f))) {
         static_assert(std::is_invocable_v<F&, HotplugAction, std::string_view>,
                       "the callback must accept (HotplugAction, std::string_view)");

@@ -32,7 +32,7 @@ dirs="src include tools emulator tests fuzz examples bench"
 
 # Tracked files only: a build directory's generated sources are not ours.
 sources() {
-    for d in $dirs; do git ls-files "$d/*.c" "$d/*.cpp" "$d/*.h"; done
+    for d in $dirs; do git ls-files "$d/*.c" "$d/*.cpp" "$d/*.h" "$d/*.hpp"; done
 }
 # Shell scripts by name or by their first line (.ci/run has no suffix).
 shell_scripts() {
