@@ -69,10 +69,13 @@ pid_t startWorkerProcess(const std::string& syspath, int output) {
     std::vector<char*> envp;
     for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
-    // Started by its resolved path, through the runner where there is one:
-    // under valgrind or qemu-user /proc/self/exe would be the emulator itself.
+    // Started by its resolved path, through the runner ctest started this
+    // program with, if any: under valgrind or qemu-user /proc/self/exe would
+    // be the emulator itself. The runner comes from the environment, not the
+    // build, since a board's build also runs natively on the board's kernel.
     std::vector<std::string> words;
-    std::istringstream runner(TSD_TEST_RUNNER);
+    const char* runnerWords = std::getenv("TSD_TEST_RUNNER");
+    std::istringstream runner(runnerWords != nullptr ? runnerWords : "");
     for (std::string word; runner >> word;) words.push_back(word);
     words.push_back(tsdtest::linkTarget("/proc/self/exe"));
     words.emplace_back("--gtest_filter=SharedScreenWorker.OtherProcess");
