@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +26,12 @@ constexpr int kNotFound = 127;
 
 constexpr int kForwarded[] = {SIGINT, SIGTERM, SIGHUP};
 
-volatile sig_atomic_t gChild = 0;
-volatile sig_atomic_t gPendingSignal = 0;
+// Atomics rather than volatile sig_atomic_t: the handler may run on any of
+// the emulator's threads while the main thread starts and reaps the program.
+std::atomic<pid_t> gChild{0};
+std::atomic<int> gPendingSignal{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "used from a signal handler");
 std::set<int> gInherited;
 
 std::vector<int> openDescriptors() {
@@ -46,10 +51,11 @@ std::vector<int> openDescriptors() {
 // Ending tsd-emulate ends the program first, so that the FIFO and the
 // screens are taken down after it.
 void forwardSignal(int signal) {
-    if (gChild > 0) {
-        ::kill(static_cast<pid_t>(gChild), signal);
+    const pid_t child = gChild.load();
+    if (child > 0) {
+        ::kill(child, signal);
     } else {
-        gPendingSignal = signal;
+        gPendingSignal.store(signal);
     }
 }
 
@@ -109,7 +115,7 @@ pid_t startProgram(char** program, bool preload) {
     const pid_t child = ::fork();
     if (child != 0) {
         if (child > 0) gChild = child;
-        if (child > 0 && gPendingSignal != 0) ::kill(child, gPendingSignal);
+        if (child > 0 && gPendingSignal.load() != 0) ::kill(child, gPendingSignal.load());
         ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         return child;
     }
