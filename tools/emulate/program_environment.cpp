@@ -1,8 +1,9 @@
 #include "program_environment.h"
 
+#include <elf.h>
 #include <unistd.h>
 
-#include <array>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -13,10 +14,11 @@ extern char** environ;
 namespace tsdemu {
 namespace {
 
-// The bytes of an ELF header that tell a loader's machine apart: class,
-// byte order and e_machine.
-using MachineBytes = std::array<char, 4>;
-constexpr std::size_t kElfHeadSize = 20;
+// What tells one loader's machine from another's in an ELF header: class,
+// byte order and e_machine, which sits at the same offset in both classes.
+constexpr std::size_t kMachineAt = offsetof(Elf32_Ehdr, e_machine);
+static_assert(kMachineAt == offsetof(Elf64_Ehdr, e_machine), "e_machine moved");
+constexpr std::size_t kElfHeadSize = kMachineAt + sizeof(Elf32_Half);
 
 // The file execvp would run for `program`, or "".
 std::string pathOf(const char* program) {
@@ -24,7 +26,7 @@ std::string pathOf(const char* program) {
     const char* path = std::getenv("PATH");
     std::istringstream dirs(path != nullptr && *path != '\0' ? path : "/bin:/usr/bin");
     for (std::string dir; std::getline(dirs, dir, ':');) {
-        const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return {};
@@ -46,9 +48,8 @@ std::string machineOf(const std::string& file, bool followScript = true) {
         in >> interpreter;
         return interpreter.empty() ? std::string() : machineOf(interpreter, false);
     }
-    if (head.size() < kElfHeadSize || head.compare(0, 4, "\x7f" "ELF") != 0) return {};
-    const MachineBytes bytes{head[4], head[5], head[18], head[19]};
-    return std::string(bytes.begin(), bytes.end());
+    if (head.size() < kElfHeadSize || head.compare(0, SELFMAG, ELFMAG) != 0) return {};
+    return {head[EI_CLASS], head[EI_DATA], head[kMachineAt], head[kMachineAt + 1]};
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ std::string lockPreload() {
         if (self == nullptr || std::strchr(self, '/') == nullptr) continue;
         const std::string dir = directoryOf(self);
         if (dir.empty()) continue;
-        const std::string beside = dir + kName;
+        std::string beside = dir + kName;
         if (::access(beside.c_str(), R_OK) == 0) return beside;
     }
     if (::access(TSD_EMULATE_LOCKS_INSTALLED, R_OK) == 0) return TSD_EMULATE_LOCKS_INSTALLED;
@@ -86,6 +86,7 @@ std::string lockPreload() {
 // execvpe's environment: pointers into `strings`, which must outlive it.
 std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
+    pointers.reserve(strings.size() + 1);
     for (std::string& entry : strings) pointers.push_back(&entry[0]);
     pointers.push_back(nullptr);
     return pointers;
