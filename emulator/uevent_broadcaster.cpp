@@ -172,10 +172,15 @@ void UeventBroadcaster::watch() {
     }
 }
 
+// readdir64: a 32-bit program's plain readdir() ends the listing early
+// (EOVERFLOW) as soon as the file system hands out an offset or inode number
+// beyond 32 bits, and ext4 hands hashed 64-bit offsets to every process its
+// kernel takes for a 64-bit one: a 32-bit board's build under qemu-user on a
+// 64-bit host never saw a monitor, and so no hot-plug event reached one.
 void UeventBroadcaster::adopt() {
     DIR* dir = ::opendir(root_.c_str());
     if (dir == nullptr) return;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent64* entry = ::readdir64(dir)) {
         if (!isMonitorSocket(entry->d_name)) continue;
         const std::string path = root_ + "/monitor" + std::to_string(++adopted_);
         if (::rename((root_ + "/" + entry->d_name).c_str(), path.c_str()) != 0) continue;

@@ -4,7 +4,9 @@
 # kernel's: those of the real kernel (--kernel: the screen on vhci_hcd
 # through `tsd-emulate --usbip`; run as root, e.g. inside scripts/vm-run.sh)
 # or those written down in a file (--expect). A line may differ only if its
-# name is listed as a known difference in tsd-emulate(1).
+# name is listed as a known difference in tsd-emulate(1). TSD_TEST_RUNNER (the
+# runner's words: qemu-user and the target's loader for a board's build run
+# on the build machine) starts both programs.
 #
 #   probe-compare.sh --emulate TSD_EMULATE --probe HIDRAW_PROBE --man MAN.scd
 #                    (--expect FILE | --kernel)
@@ -40,8 +42,9 @@ trap 'rm -rf "$work"' EXIT
 run() {
     name=$1
     shift
-    if ! "$emulate" "$@" --control "$work/$name.fifo" -- "$probe" "$work/$name.fifo" \
-            >"$work/$name" 2>"$work/$name.log"; then
+    # shellcheck disable=SC2086 # the runner is words
+    if ! ${TSD_TEST_RUNNER:-} "$emulate" "$@" --control "$work/$name.fifo" -- \
+            ${TSD_TEST_RUNNER:-} "$probe" "$work/$name.fifo" >"$work/$name" 2>"$work/$name.log"; then
         echo "probe-compare.sh: the probe failed under tsd-emulate $*:" >&2
         cat "$work/$name.log" "$work/$name" >&2
         exit 1

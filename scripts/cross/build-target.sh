@@ -31,7 +31,7 @@ deps=${TSD_CROSS_DEPS:-$tsd_root/.deps}/$target
 jobs=${TSD_CROSS_JOBS:-2}
 results=$dir/cross-results.txt
 reports=$dir/cross-tests
-# TSD_CROSS_LABELS picks which of them run (CI: unit only; see .ci/run).
+# TSD_CROSS_LABELS picks which of them run (e.g. "unit device"; .ci/run sets it).
 labels=${TSD_CROSS_LABELS:-unit device tools}
 status=0
 

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -69,15 +71,18 @@ pid_t startWorkerProcess(const std::string& syspath, int output) {
     std::vector<char*> envp;
     for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
-    // Started by its resolved path, through the runner ctest started this
-    // program with, if any: under valgrind or qemu-user /proc/self/exe would
-    // be the emulator itself. The runner comes from the environment, not the
-    // build, since a board's build also runs natively on the board's kernel.
+    // Started by the path it was started by, through the runner ctest started
+    // this program with, if any: under valgrind /proc/self/exe would be the
+    // emulator itself, and under qemu-user the target's loader. The runner
+    // comes from the environment, not the build, since a board's build also
+    // runs natively on the board's kernel.
     std::vector<std::string> words;
     const char* runnerWords = std::getenv("TSD_TEST_RUNNER");
     std::istringstream runner(runnerWords != nullptr ? runnerWords : "");
     for (std::string word; runner >> word;) words.push_back(word);
-    words.push_back(tsdtest::linkTarget("/proc/self/exe"));
+    words.push_back(std::strchr(program_invocation_name, '/') != nullptr
+                        ? std::string(program_invocation_name)
+                        : tsdtest::linkTarget("/proc/self/exe"));
     words.emplace_back("--gtest_filter=SharedScreenWorker.OtherProcess");
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -86,7 +91,8 @@ pid_t startWorkerProcess(const std::string& syspath, int output) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
     pid_t child = -1;
-    const int error = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    // The runner's program may be named bare, to be found along PATH.
+    const int error = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? child : -1;
 }

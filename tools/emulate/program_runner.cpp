@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "preload.h"
+#include "program_environment.h"
 
 namespace tsdemu {
 namespace {
@@ -59,21 +60,42 @@ void forwardSignal(int signal) {
     }
 }
 
+// The directory of `file` resolved, with its trailing slash; "" when it
+// cannot be resolved.
+std::string directoryOf(const char* file) {
+    char* resolved = ::realpath(file, nullptr);
+    if (resolved == nullptr) return {};
+    std::string path = resolved;
+    std::free(resolved);
+    return path.substr(0, path.rfind('/') + 1);
+}
+
 // The lock interposer's preload library: beside tsd-emulate when run from
 // the build tree, else where it is installed. Without it the program's locks
-// on a node would not exclude each other's, so it must be there.
+// on a node would not exclude each other's, so it must be there. Beside the
+// program as it was started, too: when the loader is started by name (as
+// qemu-user runs a board's build), /proc/self/exe is the loader.
 std::string lockPreload() {
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        self[n] = '\0';
-        std::string beside = self;
-        beside = beside.substr(0, beside.rfind('/') + 1) + "libtsd-emulate-locks.so";
+    static const char kName[] = "libtsd-emulate-locks.so";
+    for (const char* self : {"/proc/self/exe", static_cast<const char*>(program_invocation_name)}) {
+        if (self == nullptr || std::strchr(self, '/') == nullptr) continue;
+        const std::string dir = directoryOf(self);
+        if (dir.empty()) continue;
+        std::string beside = dir + kName;
         if (::access(beside.c_str(), R_OK) == 0) return beside;
     }
     if (::access(TSD_EMULATE_LOCKS_INSTALLED, R_OK) == 0) return TSD_EMULATE_LOCKS_INSTALLED;
     throw std::runtime_error(std::string(TSD_EMULATE_LOCKS_INSTALLED) +
                              " is missing: reinstall tsd-emulate");
+}
+
+// execvpe's environment: pointers into `strings`, which must outlive it.
+std::vector<char*> pointersTo(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    pointers.reserve(strings.size() + 1);
+    for (std::string& entry : strings) pointers.push_back(&entry[0]);
+    pointers.push_back(nullptr);
+    return pointers;
 }
 
 }  // namespace
@@ -99,7 +121,12 @@ void forwardSignals() {
 // The preload in the program's process reaches the screens through the
 // testbed directory this process made (UMOCKDEV_DIR, already exported).
 pid_t startProgram(char** program, bool preload) {
-    const std::string preloads = preload ? umockdevPreloadList(lockPreload()) : std::string();
+    std::vector<std::string> environment;
+    if (preload) {
+        const std::string locks = lockPreload();
+        environment = programEnvironment(program[0], umockdevPreloadList(locks), locks);
+    }
+    std::vector<char*> envp = pointersTo(environment);
     // Listed before the fork: the child may only make async-signal-safe calls.
     std::vector<int> foreign;
     for (int fd : openDescriptors()) {
@@ -125,8 +152,11 @@ pid_t startProgram(char** program, bool preload) {
     // hanging up; every descriptor of the emulator's is close-on-exec, and
     // this catches any a library opened otherwise.
     for (int fd : foreign) ::close(fd);
-    if (preload) ::setenv("LD_PRELOAD", preloads.c_str(), 1);
-    ::execvp(program[0], program);
+    if (preload) {
+        ::execvpe(program[0], program, envp.data());
+    } else {
+        ::execvp(program[0], program);
+    }
     const int error = errno;
     std::fprintf(stderr, "tsd-emulate: cannot run %s: %s\n", program[0], std::strerror(error));
     ::_exit(error == ENOENT ? kNotFound : kCannotRun);

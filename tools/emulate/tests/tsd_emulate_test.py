@@ -2,12 +2,16 @@
 """tsd-emulate as a person and a CI script use it: its options, its exit
 statuses, signals, the --touch finger, hot-plug bursts and recordings.
 
-    tsd_emulate_test.py --emulate TSD_EMULATE --tsdctl TSDCTL
+    tsd_emulate_test.py --emulate CMD --tsdctl CMD
+
+Each CMD is a command split at spaces: on a board target it starts with the
+runner (qemu-user and the target's loader).
 """
 import argparse
 import json
 import os
 import re
+import shlex
 import signal
 import subprocess
 import sys
@@ -24,7 +28,7 @@ def expect(condition, message):
 
 
 def emulate(args, *options, timeout=60):
-    return subprocess.run([args.emulate, *options], capture_output=True, text=True,
+    return subprocess.run(args.emulate + list(options), capture_output=True, text=True,
                           timeout=timeout)
 
 
@@ -54,7 +58,7 @@ def help_and_statuses(args, work):
 
 def sigterm_any_time(args):
     """A slow --touch and a program that ignores nothing: SIGTERM ends both."""
-    process = subprocess.Popen([args.emulate, "--touch", "--rate", "1", "--", "sleep", "60"],
+    process = subprocess.Popen(args.emulate + ["--touch", "--rate", "1", "--", "sleep", "60"],
                                stderr=subprocess.PIPE, text=True)
     process.stderr.readline()  # the screen is there
     started = time.monotonic()
@@ -66,7 +70,7 @@ def sigterm_any_time(args):
 
 def touch_stays_in_range(args):
     done = emulate(args, "--touch", "--rate", "200", "--range", "100,900,800,200", "--",
-                   args.tsdctl, "events", "--raw", "--json", "--count", "60")
+                   *args.tsdctl, "events", "--raw", "--json", "--count", "60")
     records = [json.loads(line) for line in done.stdout.splitlines()]
     kinds = {record["type"] for record in records}
     outside = [r for r in records if not (100 <= r["x"] <= 900 and 200 <= r["y"] <= 800)]
@@ -80,9 +84,9 @@ def plug_burst(args, work):
     find a device gone before it looks at it, as with a real kernel, so the
     events are not counted.)"""
     fifo = os.path.join(work, "burst")
-    program = (f"{args.tsdctl} watch --json --count 2 >/dev/null && sleep 2 && "
-               f"{args.tsdctl} list --json")
-    watcher = subprocess.Popen([args.emulate, "--control", fifo, "--", "sh", "-c", program],
+    tsdctl = shlex.join(args.tsdctl)
+    program = f"{tsdctl} watch --json --count 2 >/dev/null && sleep 2 && {tsdctl} list --json"
+    watcher = subprocess.Popen(args.emulate + ["--control", fifo, "--", "sh", "-c", program],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     for _ in range(5):  # until the watcher listens
         if "watching" in watcher.stderr.readline():
@@ -96,14 +100,14 @@ def plug_burst(args, work):
 
 def crlf_recording(args, work):
     recording = os.path.join(work, "screen.rec")
-    recorded = emulate(args, "--touch", "--range", "300,300.5,400,400.5", "--", args.tsdctl,
+    recorded = emulate(args, "--touch", "--range", "300,300.5,400,400.5", "--", *args.tsdctl,
                        "record", "--count", "4", recording)
     with open(recording, "rb") as original:
         text = original.read()
     crlf = os.path.join(work, "crlf.rec")
     with open(crlf, "wb") as out:
         out.write(text.replace(b"\n", b"\r\n"))
-    replayed = emulate(args, "--replay", crlf, "--", args.tsdctl, "events", "--raw", "--json",
+    replayed = emulate(args, "--replay", crlf, "--", *args.tsdctl, "events", "--raw", "--json",
                        "--count", "4")
     expect(recorded.returncode == 0 and replayed.returncode == 0 and
            json.loads(replayed.stdout.splitlines()[0])["x"] == 300,
@@ -140,6 +144,12 @@ print(" ".join(seen))
 def node_locks_shared(args):
     """Locks on a node exclude each other across its opens and processes,
     and go with the descriptor that took them, as on the kernel's node."""
+    if len(args.tsdctl) > 1:
+        # Behind a runner the interpreter is a host program, which cannot
+        # load the board's lock interposer; the device tests' shared-screen
+        # case covers the locks there.
+        print("node locks: skipped behind a runner", file=sys.stderr)
+        return
     done = emulate(args, "--", sys.executable, "-c", LOCKS_PROGRAM)
     wanted = "taken busy taken busy busy taken taken"
     expect(done.returncode == 0 and done.stdout.strip() == wanted,
@@ -152,6 +162,8 @@ def main():
     parser.add_argument("--emulate", required=True)
     parser.add_argument("--tsdctl", required=True)
     args = parser.parse_args()
+    args.emulate = shlex.split(args.emulate)
+    args.tsdctl = shlex.split(args.tsdctl)
     with tempfile.TemporaryDirectory() as work:
         help_and_statuses(args, work)
         sigterm_any_time(args)
