@@ -37,7 +37,18 @@ void requirePreloadLoaded() {
 std::string umockdevPreloadList(const std::string& before) {
     const char* current = std::getenv("LD_PRELOAD");
     std::string preload = before.empty() ? kPreload : before + ":" + kPreload;
-    if (current != nullptr && *current != '\0') preload += std::string(":") + current;
+    // tsd-emulate runs under the preload itself, so the list it hands on
+    // already names it: once is enough.
+    std::string entry;
+    for (const char* c = current != nullptr ? current : "";; ++c) {
+        if (*c != '\0' && *c != ':' && *c != ' ') {
+            entry += *c;
+            continue;
+        }
+        if (!entry.empty() && entry != kPreload) preload += ":" + entry;
+        entry.clear();
+        if (*c == '\0') break;
+    }
 #ifdef TSDEMU_SANITIZER_RUNTIME
     // The sanitizer runtime must come first: ASan refuses to start otherwise,
     // and behind the preload its read() and ioctl() checks are bypassed.
