@@ -32,8 +32,10 @@ namespace {
 // preload's raw socket calls, which ThreadSanitizer cannot see, so the
 // screen is built under this lock and the worker takes it before any use.
 std::mutex gLock;
-// Signalled, under gLock, when a node is opened.
-std::condition_variable gOpened;
+// Signalled, under gLock, when a node is opened. Never destroyed: umockdev's
+// worker thread may still signal it while a program's statics are torn down
+// at exit.
+std::condition_variable& gOpened = *new std::condition_variable;
 
 [[noreturn]] void fail(const std::string& what, GError* error) {
     std::string message = what + ": " + (error != nullptr ? error->message : "failed");
